@@ -1,0 +1,5 @@
+#include "Beeper.h"
+
+#include <QApplication>
+
+void SystemBeeper::beep() { QApplication::beep(); }

@@ -1,0 +1,13 @@
+#pragma once
+
+// The computer's default alert sound, behind a seam so tests can count beeps.
+class Beeper {
+public:
+    virtual ~Beeper() = default;
+    virtual void beep() = 0;
+};
+
+class SystemBeeper final : public Beeper {
+public:
+    void beep() override;
+};

@@ -1,0 +1,60 @@
+#include "Cp1252.h"
+
+#include <array>
+
+namespace cp1252 {
+namespace {
+
+// 0x80..0x9F; 0 marks the five codes the code page leaves undefined, which
+// decode to the C1 control of the same value (as Windows does).
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+char encodeOne(char16_t u) {
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+        return static_cast<char>(u);
+    }
+    for (std::size_t i = 0; i < kHigh.size(); ++i) {
+        const char16_t mapped = kHigh[i] ? kHigh[i] : static_cast<char16_t>(0x80 + i);
+        if (mapped == u) {
+            return static_cast<char>(0x80 + i);
+        }
+    }
+    return '?';
+}
+
+}  // namespace
+
+QByteArray encode(const QString& text) {
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;  // one character outside the code page: one '?'
+            out.append('?');
+            continue;
+        }
+        out.append(encodeOne(c.unicode()));
+    }
+    return out;
+}
+
+QString decode(const QByteArray& bytes) {
+    QString out;
+    out.reserve(bytes.size());
+    for (const char b : bytes) {
+        const auto u = static_cast<unsigned char>(b);
+        if (u >= 0x80 && u < 0xA0 && kHigh[u - 0x80] != 0) {
+            out.append(QChar(kHigh[u - 0x80]));
+        } else {
+            out.append(QChar(static_cast<char16_t>(u)));
+        }
+    }
+    return out;
+}
+
+}  // namespace cp1252

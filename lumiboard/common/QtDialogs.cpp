@@ -1,0 +1,68 @@
+#include "QtDialogs.h"
+
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace {
+
+const QString kErrorCaption = QStringLiteral("Erreur");
+const QString kConfirmCaption = QStringLiteral("Confirmation");
+
+int show(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+         QMessageBox::StandardButtons buttons,
+         QMessageBox::StandardButton defaultButton = QMessageBox::Ok,
+         QMessageBox::StandardButton escapeButton = QMessageBox::Ok) {
+    QMessageBox box(icon, caption, text, buttons, parent);
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(escapeButton);
+    return box.exec();
+}
+
+}  // namespace
+
+QString errorReportText(const QString& message) {
+    return message.endsWith(u'.') ? message : message + u'.';
+}
+
+void QtDialogs::error(const QString& text) {
+    show(parent_, QMessageBox::Critical, kErrorCaption, text, QMessageBox::Ok);
+}
+
+void QtDialogs::confirm(const QString& text) {
+    show(parent_, QMessageBox::Question, kConfirmCaption, text, QMessageBox::Ok);
+}
+
+bool QtDialogs::askYesNo(const QString& text) {
+    // Closing the box or Escape answers No.
+    return show(parent_, QMessageBox::Question, kConfirmCaption, text,
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
+                QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtDialogs::message(const QString& text) {
+    show(parent_, QMessageBox::NoIcon, QString::fromUtf16(kApplicationTitle), text,
+         QMessageBox::Ok);
+}
+
+std::optional<QString> QtDialogs::inputText(const QString& title, const QString& prompt,
+                                            int maxLength) {
+    QInputDialog dialog(parent_);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("Cancel"));
+    if (auto* edit = dialog.findChild<QLineEdit*>()) {
+        edit->setMaxLength(maxLength);
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.textValue();
+}
+
+void QtDialogs::reportError(const QString& message) {
+    show(parent_, QMessageBox::Critical, QString::fromUtf16(kApplicationTitle),
+         errorReportText(message), QMessageBox::Ok);
+}

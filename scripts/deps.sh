@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, only those that are missing.
+# Sourced by run.sh and test.sh; uses sudo when not root.
+lumi_ensure_deps() {
+    local pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
+        libusb-1.0-0-dev libbenchmark-dev umockdev libumockdev-dev fonts-dejavu-core "$@")
+    local missing=()
+    local p
+    for p in "${pkgs[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# lumi_build DIR [cmake options...]: configure once, then build everything.
+lumi_build() {
+    local dir=$1
+    shift
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S . -B "$dir" -G Ninja "$@"
+    fi
+    cmake --build "$dir" -j "$(nproc)"
+}
