@@ -1,0 +1,75 @@
+#include "USB2Lib.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
+
+#include <memory>
+
+QString usbLibraryFileName() {
+#if defined(Q_OS_WIN)
+    return QStringLiteral("mpusbapi.dll");
+#elif defined(Q_OS_MACOS)
+    return QStringLiteral("libmpusbapi.dylib");
+#else
+    return QStringLiteral("libmpusbapi.so");
+#endif
+}
+
+namespace {
+
+template <typename Fn>
+bool resolve(QLibrary& library, const char* name, Fn& target) {
+    target = reinterpret_cast<Fn>(library.resolve(name));
+    return target != nullptr;
+}
+
+}  // namespace
+
+bool LoadUsbLibrary(UsbApi& api, Dialogs& dialogs, const QString& fileName,
+                    const QStringList& firstDirs) {
+    QStringList candidates;
+    QStringList dirs = firstDirs;
+    if (QCoreApplication::instance() != nullptr) {
+        dirs.append(QCoreApplication::applicationDirPath());
+    }
+    for (const QString& dir : dirs) {
+        const QString path = QDir(dir).filePath(fileName);
+        if (QFileInfo::exists(path)) {
+            candidates.append(path);
+        }
+    }
+    candidates.append(fileName);  // the platform's own search
+
+    // Never unloaded: the library stays until the process ends, so the
+    // QLibrary object that loaded it is deliberately let go.
+    QLibrary* library = nullptr;
+    for (const QString& candidate : candidates) {
+        auto attempt = std::make_unique<QLibrary>(candidate);
+        attempt->setLoadHints(QLibrary::PreventUnloadHint);
+        if (attempt->load()) {
+            library = attempt.release();
+            break;
+        }
+    }
+    if (library == nullptr) {
+        dialogs.message(QStringLiteral("Fichier ") + fileName + QStringLiteral(" introuvable"));
+        return false;
+    }
+
+    UsbApi resolved;
+    // All six are looked up before the one test, as the vendor's loader does.
+    bool ok = resolve(*library, "_MPUSBOpen", resolved.open);
+    ok &= resolve(*library, "_MPUSBClose", resolved.close);
+    ok &= resolve(*library, "_MPUSBGetDLLVersion", resolved.getDllVersion);
+    ok &= resolve(*library, "_MPUSBGetDeviceCount", resolved.getDeviceCount);
+    ok &= resolve(*library, "_MPUSBRead", resolved.read);
+    ok &= resolve(*library, "_MPUSBWrite", resolved.write);
+    if (!ok) {
+        dialogs.message(QStringLiteral("Erreur lors du chargement de ") + fileName);
+        return false;
+    }
+    api = resolved;
+    return true;
+}
