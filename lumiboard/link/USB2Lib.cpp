@@ -42,13 +42,14 @@ bool LoadUsbLibrary(UsbApi& api, Dialogs& dialogs, const QString& fileName,
     }
     candidates.append(fileName);  // the platform's own search
 
-    // Never unloaded: the library stays until the process ends, so the
-    // QLibrary object that loaded it is deliberately let go.
+    // Never unloaded (PreventUnloadHint): the library stays until the process
+    // ends; the application object owns the QLibrary that loaded it.
     QLibrary* library = nullptr;
     for (const QString& candidate : candidates) {
         auto attempt = std::make_unique<QLibrary>(candidate);
         attempt->setLoadHints(QLibrary::PreventUnloadHint);
         if (attempt->load()) {
+            attempt->setParent(QCoreApplication::instance());
             library = attempt.release();
             break;
         }
