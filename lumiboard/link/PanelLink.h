@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "UsbApi.h"
+
+// One 64-byte report, as it travels on the panel's endpoint.
+inline constexpr std::size_t kReportSize = 64;
+using Report = std::array<std::uint8_t, kReportSize>;
+
+// Time-outs of the library calls, in milliseconds.
+inline constexpr std::uint32_t kWriteTimeoutMs = 1000;
+inline constexpr std::uint32_t kReadTextTimeoutMs = 6000;
+inline constexpr std::uint32_t kClockTimeoutMs = 5000;
+
+// The panel link's state: the pipe handles of the running exchange and the two
+// report buffers. One object for the whole program, created once by the window
+// and passed by reference. The buffers outlive the exchanges on purpose: bytes
+// a request does not write keep what the previous request left there.
+class PanelLink {
+public:
+    explicit PanelLink(const UsbApi& api);
+    PanelLink(const PanelLink&) = delete;
+    PanelLink& operator=(const PanelLink&) = delete;
+
+    // True when the library counts at least one panel (the count taken as signed).
+    bool panelPresent();
+
+    Report& outReport() { return outReport_; }
+    const Report& outReport() const { return outReport_; }
+    const Report& inReport() const { return inReport_; }
+
+    // One exchange's pair of pipes: opened write then read on construction,
+    // closed read then write by close() or at the latest on destruction, so no
+    // path leaves a pipe open. Open results are not tested: a failed open
+    // shows as a failed write or read.
+    class Pipes {
+    public:
+        explicit Pipes(PanelLink& link);
+        ~Pipes();
+        Pipes(const Pipes&) = delete;
+        Pipes& operator=(const Pipes&) = delete;
+
+        // Writes outReport (1000 ms); false when the library reports failure.
+        bool write();
+        // Reads into inReport; false when the library reports failure.
+        bool read(std::uint32_t timeoutMs);
+        // Closes the read pipe, then the write pipe; later calls do nothing.
+        void close();
+
+    private:
+        PanelLink& link_;
+        bool open_ = true;
+    };
+
+private:
+    UsbApi api_;
+    std::uint32_t writePipe_ = 0;
+    std::uint32_t readPipe_ = 0;
+    Report outReport_{};
+    Report inReport_{};
+    // Filled by the library, never examined: a short transfer the library
+    // calls a success is one.
+    std::uint32_t writeCount_ = 0;
+    std::uint32_t readCount_ = 0;
+};

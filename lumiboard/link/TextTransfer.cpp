@@ -1,0 +1,41 @@
+#include "TextTransfer.h"
+
+#include <QString>
+
+#include "ReportCoding.h"
+
+void sendText(PanelLink& link, Dialogs& dialogs, const QByteArray& fieldText) {
+    const QByteArray text = fieldText.left(kMaxSentChars);
+    if (text.isEmpty()) {
+        dialogs.error(QString::fromUtf16(kNoTextToSend));
+        return;
+    }
+    PanelLink::Pipes pipes(link);
+    for (qsizetype pos = 0; pos < text.size();) {
+        pos += encodeTextChunk(link.outReport(), text, pos);
+        if (!pipes.write()) {
+            // The chunks not yet written are dropped: a half-sent text is
+            // only fixed by sending again.
+            dialogs.error(QString::fromUtf16(kSendFailed));
+            return;
+        }
+    }
+    pipes.close();
+    // Say so when the tail of a long text stayed on the PC.
+    dialogs.confirm(
+        QString::fromUtf16(fieldText.size() > kMaxSentChars ? kTextSentTruncated : kTextSent));
+}
+
+std::optional<QByteArray> readText(PanelLink& link, Dialogs& dialogs) {
+    PanelLink::Pipes pipes(link);
+    encodeReadText(link.outReport());
+    if (!pipes.write() || !pipes.read(kReadTextTimeoutMs) || link.inReport()[0] != REPLY_ACK) {
+        dialogs.error(QString::fromUtf16(kReadTextFailed));
+        return std::nullopt;
+    }
+    QByteArray text = decodeTextReply(link.inReport());
+    if (text.isEmpty()) {
+        text = " ";
+    }
+    return text;
+}
