@@ -1,0 +1,253 @@
+#include "Form1.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "PictureBox.h"
+#include "core/ArrowImages.h"
+#include "core/CellGrid.h"
+#include "core/ColumnCodes.h"
+#include "core/FontsFile.h"
+#include "core/GlyphRules.h"
+
+namespace {
+
+const QString kTitle = QStringLiteral("Créateur de fontes pour panneau à Leds");
+const QString kSavedTitle = QStringLiteral("Fini");
+const QString kSavedText = QStringLiteral("Fichier 'fonts.txt' sauvegardé !");
+const QString kSaveFailed = QStringLiteral("Le fichier '%1' n'a pas pu être écrit : %2");
+const QString kClipboardFailed =
+    QStringLiteral("La ligne n'a pas pu être placée dans le presse-papier.");
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect place) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(place);
+    // Enter presses the button that has the focus, so Enter alternates ">" and "Ajoute".
+    button->setAutoDefault(true);
+    return button;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, QPoint place) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->move(place);
+    label->adjustSize();
+    return label;
+}
+
+}  // namespace
+
+Form1::Form1(glyph::Services services, QWidget* parent)
+    : QWidget(parent), services_(std::move(services)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kTitle);
+    setFixedSize(679, 250);
+    // The fixed layout was laid out for 8-point text.
+    QFont text = font();
+    text.setPointSize(8);
+    setFont(text);
+    buildControls();
+    Command1->setFocus();
+}
+
+void Form1::buildControls() {
+    const QColor face = buttonFace();
+
+    Picture1 = new PictureBox(true, this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setGeometry(8, 8, 30, 28);
+    Picture1->setImage(glyph::makeCaptureImage(face));
+    Picture1->setFont(font_.font());
+
+    Picture2 = new PictureBox(true, this);
+    Picture2->setObjectName(QStringLiteral("Picture2"));
+    Picture2->setGeometry(64, 8, 110, 129);
+    Picture2->setImage(glyph::makeGridImage(face));
+    connect(Picture2, &PictureBox::mouseDown, this,
+            [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF pos) {
+                Picture2_MouseDown(static_cast<int>(button), static_cast<int>(modifiers.toInt()),
+                                   pos.x(), pos.y());
+            });
+
+    downPict = new PictureBox(false, this);
+    downPict->setObjectName(QStringLiteral("downPict"));
+    downPict->setGeometry(176, 10, 20, 20);
+    downPict->setImage(glyph::arrowImage(true));
+    connect(downPict, &PictureBox::clicked, this, &Form1::downPict_Click);
+
+    upPict = new PictureBox(false, this);
+    upPict->setObjectName(QStringLiteral("upPict"));
+    upPict->setGeometry(176, 114, 20, 20);
+    upPict->setImage(glyph::arrowImage(false));
+    connect(upPict, &PictureBox::clicked, this, &Form1::upPict_Click);
+
+    for (PictureBox* picture : {Picture1, Picture2, downPict, upPict}) {
+        // Reached by Tab as a picture area is; a click does not take the focus.
+        picture->setFocusPolicy(Qt::TabFocus);
+    }
+
+    asclbl = makeLabel(this, "asclbl", QStringLiteral(" "), {8, 40});
+    Label1 = makeLabel(this, "Label1", QStringLiteral("N Cols"), {16, 72});
+
+    ncoltxt = new QLineEdit(QStringLiteral("8"), this);
+    ncoltxt->setObjectName(QStringLiteral("ncoltxt"));
+    ncoltxt->setGeometry(16, 90, 25, 20);
+
+    Command2 = makeButton(this, "Command2", QStringLiteral("Efface"), {10, 152, 66, 22});
+    fontCmd = makeButton(this, "fontCmd", QStringLiteral("Fonte"), {88, 152, 95, 22});
+    backcmd = makeButton(this, "backcmd", QStringLiteral("<"), {8, 184, 28, 22});
+    Command1 = makeButton(this, "Command1", QStringLiteral(">"), {48, 184, 28, 22});
+    stocmd = makeButton(this, "stocmd", QStringLiteral("&Ajoute   ==>"), {88, 184, 95, 22});
+    stocmd->setToolTip(QStringLiteral("Met en liste & presse-papier"));
+    Command3 = makeButton(this, "Command3", QStringLiteral("Sauver fonts.txt"), {8, 214, 176, 24});
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(fontCmd, &QPushButton::clicked, this, &Form1::fontCmd_Click);
+    connect(backcmd, &QPushButton::clicked, this, &Form1::backcmd_Click);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(stocmd, &QPushButton::clicked, this, &Form1::stocmd_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+
+    hexlbl = makeLabel(this, "hexlbl", QStringLiteral(" "), {232, 8});
+
+    outList = new QListWidget(this);
+    outList->setObjectName(QStringLiteral("outList"));
+    outList->setGeometry(232, 28, 441, 212);
+    outList->setSortingEnabled(false);
+
+    // Keyboard order; the labels take no focus.
+    const QList<QWidget*> order{Command1, Picture1, Picture2, backcmd, stocmd,   outList,
+                                Command2, Command3, ncoltxt,  fontCmd, downPict, upPict};
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+QColor Form1::buttonFace() const {
+    return palette().color(QPalette::Button);
+}
+
+int Form1::columns() const {
+    return glyph::columnCount(ncoltxt->text());
+}
+
+QStringList Form1::lines() const {
+    QStringList out;
+    for (int i = 0; i < outList->count(); ++i) {
+        out.append(outList->item(i)->text());
+    }
+    return out;
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    Form_Activate();
+}
+
+void Form1::Form_Activate() {
+    // A later re-activation would add the header again; once per run is enough.
+    if (activated_) {
+        return;
+    }
+    activated_ = true;
+    offsets_.yoff = 2;
+    offsets_.xoff = 0;
+    captureChar(QStringLiteral("A"));
+    calcCodes();
+    outList->addItem(QLatin1String(glyph::kTableHeader));
+}
+
+void Form1::captureChar(const QString& ch) {
+    const QChar c = ch.isEmpty() ? QChar(u' ') : ch.front();
+    const QColor face = buttonFace();
+    glyph::drawCharacter(Picture1->image(), face, font_, c);
+    asclbl->setText(QString::number(glyph::codeForChar(c)));
+    asclbl->adjustSize();
+    glyph::copyToGrid(Picture1->image(), Picture2->image(), face, columns(), font_.size(),
+                      offsets_);
+    Picture1->update();
+    Picture2->update();
+}
+
+void Form1::calcCodes() {
+    hexlbl->setText(glyph::codeText(Picture2->image(), columns(), font_.size()));
+    hexlbl->adjustSize();
+    update();
+}
+
+void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, double x, double y) {
+    const auto cell = glyph::cellAt(x, y);
+    if (!cell) {
+        return;
+    }
+    QImage& grid = Picture2->image();
+    const bool lit = glyph::isLit(grid, glyph::pixelOf(x), glyph::pixelOf(y));
+    glyph::drawCell(grid, glyph::clickCentre(*cell, offsets_.xoff, offsets_.yoff),
+                    glyph::clickFill(lit));
+    Picture2->update();
+    calcCodes();
+}
+
+void Form1::shift(int delta) {
+    offsets_.yoff = glyph::shiftedOffset(offsets_.yoff, delta);
+    captureChar(currentChar_);
+    calcCodes();
+}
+
+void Form1::upPict_Click() {
+    shift(+1);
+}
+
+void Form1::downPict_Click() {
+    shift(-1);
+}
+
+void Form1::step(int code) {
+    currentChar_ = QString(glyph::charForCode(code));
+    captureChar(currentChar_);
+    calcCodes();
+    stocmd->setFocus();
+}
+
+void Form1::backcmd_Click() {
+    step(glyph::previousCode(glyph::codeForChar(currentChar_.front())));
+}
+
+void Form1::Command1_Click() {
+    step(glyph::nextCode(glyph::codeForChar(currentChar_.front())));
+}
+
+void Form1::fontCmd_Click() {
+    const glyph::FontChoice current{font_.family, font_.size(), font_.bold, font_.italic};
+    // A cancelled dialog keeps the current font; the capture is redone either way.
+    if (const auto choice = services_.fonts.chooseFont(current)) {
+        font_ = glyph::CaptureFont::fromPoints(choice->family, choice->points, choice->bold,
+                                               choice->italic);
+        Picture1->setFont(font_.font());
+    }
+    captureChar(currentChar_);
+}
+
+void Form1::stocmd_Click() {
+    const QString line = glyph::glyphLine(glyph::codeForChar(currentChar_.front()), hexlbl->text());
+    outList->addItem(line);
+    if (!services_.clipboard.setText(line)) {
+        services_.messages.error(kClipboardFailed);
+    }
+    Command1->setFocus();
+}
+
+void Form1::Command2_Click() {
+    outList->clear();
+}
+
+void Form1::Command3_Click() {
+    const QString path = glyph::fontsFilePath(services_.programFolder);
+    if (const auto reason = glyph::writeFileAtomically(path, glyph::fileBytes(lines()))) {
+        services_.messages.error(kSaveFailed.arg(path, *reason));
+        return;
+    }
+    services_.messages.exclamation(kSavedTitle, kSavedText);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+// What the window needs from outside the program; tests replace each one.
+namespace glyph {
+
+// What the font dialog hands back.
+struct FontChoice {
+    QString family;
+    double points = 0;
+    bool bold = false;
+    bool italic = false;
+};
+
+class FontChooser {
+public:
+    virtual ~FontChooser() = default;
+    // Shows the font dialog modally, starting on `current`; nothing when cancelled.
+    virtual std::optional<FontChoice> chooseFont(const FontChoice& current) = 0;
+};
+
+class Messages {
+public:
+    virtual ~Messages() = default;
+    // Modal box with an exclamation icon and an OK button.
+    virtual void exclamation(const QString& title, const QString& text) = 0;
+    // Modal error box with an OK button.
+    virtual void error(const QString& text) = 0;
+};
+
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    // Replaces the clipboard's text; false when the clipboard did not take it.
+    virtual bool setText(const QString& text) = 0;
+};
+
+struct Services {
+    FontChooser& fonts;
+    Messages& messages;
+    Clipboard& clipboard;
+    QString programFolder;  // where "fonts.txt" is written
+};
+
+}  // namespace glyph

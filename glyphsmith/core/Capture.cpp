@@ -1,0 +1,54 @@
+#include "Capture.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include "CellGrid.h"
+#include "GlyphRules.h"
+
+namespace glyph {
+
+CaptureFont CaptureFont::fromPoints(const QString& family, double points, bool bold, bool italic) {
+    return {family, pointsToPixels(points), bold, italic};
+}
+
+QFont CaptureFont::font() const {
+    QFont f(family);
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    f.setItalic(italic);
+    f.setStyleStrategy(QFont::NoAntialias);
+    f.setHintingPreference(QFont::PreferFullHinting);
+    return f;
+}
+
+QImage makeCaptureImage(QColor background) {
+    QImage image(kCaptureWidth, kCaptureHeight, QImage::Format_RGB32);
+    image.fill(background);
+    return image;
+}
+
+void drawCharacter(QImage& box, QColor background, const CaptureFont& font, QChar ch) {
+    box.fill(background);
+    QPainter painter(&box);
+    const QFont f = font.font();
+    painter.setFont(f);
+    painter.setPen(Qt::black);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    // The top of the text line sits on the box's top edge.
+    painter.drawText(QPointF(0, QFontMetrics(f).ascent()), QString(ch));
+}
+
+void copyToGrid(const QImage& box, QImage& grid, QColor gridBackground, int columns, double size,
+                SamplingOffsets offsets) {
+    grid.fill(gridBackground);
+    const auto rows = sampleRows(size);
+    for (int c = 0; c < columns; ++c) {
+        for (double r : rows) {
+            const bool lit = isLit(box, offsets.xoff + c, pixelOf(offsets.yoff + r));
+            drawCell(grid, sampleCentre(c, r), lit ? kBlack : kOffFill);
+        }
+    }
+}
+
+}  // namespace glyph

@@ -1,0 +1,16 @@
+#include <QApplication>
+
+#include "Form1.h"
+#include "QtSeams.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    glyph::QtFontChooser fonts;
+    glyph::QtMessages messages;
+    glyph::QtClipboard clipboard;
+    Form1 form({fonts, messages, clipboard, QCoreApplication::applicationDirPath()});
+    fonts.setParent(&form);
+    messages.setParent(&form);
+    form.show();
+    return app.exec();
+}
