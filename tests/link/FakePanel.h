@@ -1,0 +1,165 @@
+#pragma once
+
+#include <cstring>
+#include <map>
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "Dialogs.h"
+#include "PanelLink.h"
+#include "RecordingDialogs.h"
+#include "UsbApi.h"
+
+// An in-process panel behind the UsbApi seam. The C entry points reach the
+// fixture's panel through one static pointer, set while a test runs. Every
+// call, and every dialog shown through LoggingDialogs, goes into one log, so
+// tests see the order of opens, transfers, dialogs and closes.
+struct FakePanel {
+    static inline FakePanel* current = nullptr;
+
+    // Script
+    std::uint32_t deviceCount = 1;
+    int failWriteAt = 0;  // 1-based write that fails; 0: none
+    bool failRead = false;
+    Report reply{};
+
+    // Observations
+    QStringList log;
+    QList<Report> received;              // reports of successful writes
+    QStringList faults;                  // arguments the link should never pass
+    std::map<std::uint32_t, char> open;  // handle -> 'w' or 'r'
+    int writes = 0;
+    std::uint32_t nextHandle = 0x100;
+
+    FakePanel() { current = this; }
+    ~FakePanel() { current = nullptr; }
+
+    static UsbApi api() {
+        UsbApi a;
+        a.getDeviceCount = [](const char* id) -> std::uint32_t {
+            current->checkId(id);
+            current->log << QStringLiteral("count");
+            return current->deviceCount;
+        };
+        a.open = [](std::uint32_t instance, const char* id, const char* endpoint,
+                    std::uint32_t direction, std::uint32_t reserved) -> std::uint32_t {
+            auto& p = *current;
+            p.checkId(id);
+            if (instance != 0 || reserved != 0 || std::strcmp(endpoint, "\\MCHP_EP1") != 0 ||
+                direction > 1) {
+                p.faults << QStringLiteral("open arguments");
+            }
+            const char kind = direction == 0 ? 'w' : 'r';
+            p.log << QStringLiteral("open %1").arg(QLatin1Char(kind));
+            p.open[++p.nextHandle] = kind;
+            return p.nextHandle;
+        };
+        a.close = [](std::uint32_t handle) -> std::uint32_t {
+            auto& p = *current;
+            const auto it = p.open.find(handle);
+            if (it == p.open.end()) {
+                p.faults << QStringLiteral("close of a pipe not open");
+                return 0;
+            }
+            p.log << QStringLiteral("close %1").arg(QLatin1Char(it->second));
+            p.open.erase(it);
+            return 1;
+        };
+        a.getDllVersion = []() -> std::uint32_t { return 0x01000000; };
+        a.write = [](std::uint32_t handle, void* data, std::uint32_t length,
+                     std::uint32_t* transferred, std::uint32_t timeoutMs) -> std::uint32_t {
+            auto& p = *current;
+            p.checkPipe(handle, 'w', length, transferred);
+            p.log << QStringLiteral("write %1").arg(timeoutMs);
+            if (++p.writes == p.failWriteAt) {
+                return 0;
+            }
+            Report r;
+            std::memcpy(r.data(), data, r.size());
+            p.received << r;
+            *transferred = 64;
+            return 1;
+        };
+        a.read = [](std::uint32_t handle, void* data, std::uint32_t length,
+                    std::uint32_t* transferred, std::uint32_t timeoutMs) -> std::uint32_t {
+            auto& p = *current;
+            p.checkPipe(handle, 'r', length, transferred);
+            p.log << QStringLiteral("read %1").arg(timeoutMs);
+            if (p.failRead) {
+                return 0;
+            }
+            std::memcpy(data, p.reply.data(), p.reply.size());
+            *transferred = 64;
+            return 1;
+        };
+        return a;
+    }
+
+    void checkId(const char* id) {
+        if (std::strcmp(id, "vid_04d8&pid_000c") != 0) {
+            faults << QStringLiteral("device id %1").arg(QLatin1String(id));
+        }
+    }
+    void checkPipe(std::uint32_t handle, char kind, std::uint32_t length,
+                   std::uint32_t* transferred) {
+        const auto it = open.find(handle);
+        if (it == open.end() || it->second != kind) {
+            faults << QStringLiteral("transfer on the wrong pipe");
+        }
+        if (length != 64 || transferred == nullptr) {
+            faults << QStringLiteral("transfer arguments");
+        }
+    }
+};
+
+// Records dialogs like RecordingDialogs and also notes them in the panel's log.
+class LoggingDialogs final : public Dialogs {
+public:
+    explicit LoggingDialogs(FakePanel& panel) : panel_(panel) {}
+    RecordingDialogs rec;
+
+    void error(const QString& text) override {
+        note(u"error", text);
+        rec.error(text);
+    }
+    void confirm(const QString& text) override {
+        note(u"confirm", text);
+        rec.confirm(text);
+    }
+    bool askYesNo(const QString& text) override {
+        note(u"ask", text);
+        return rec.askYesNo(text);
+    }
+    void message(const QString& text) override {
+        note(u"message", text);
+        rec.message(text);
+    }
+    std::optional<QString> inputText(const QString& title, const QString& prompt,
+                                     int maxLength) override {
+        note(u"input", prompt);
+        return rec.inputText(title, prompt, maxLength);
+    }
+    void reportError(const QString& message) override {
+        note(u"report", errorReportText(message));
+        rec.reportError(message);
+    }
+
+private:
+    void note(const char16_t* kind, const QString& text) {
+        panel_.log << QString::fromUtf16(kind) + QStringLiteral(": ") + text;
+    }
+    FakePanel& panel_;
+};
+
+// A report from its leading bytes, the rest zero.
+inline Report reportOf(std::initializer_list<int> bytes) {
+    Report r{};
+    std::size_t i = 0;
+    for (const int b : bytes) {
+        r[i++] = static_cast<std::uint8_t>(b);
+    }
+    return r;
+}

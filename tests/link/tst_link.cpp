@@ -1,0 +1,567 @@
+#include <QtTest>
+
+#include "AlarmSetting.h"
+#include "ClockTransfer.h"
+#include "FakePanel.h"
+#include "ReportCoding.h"
+#include "TextTransfer.h"
+
+namespace {
+
+QByteArray bytesOf(const Report& r) {
+    return QByteArray(reinterpret_cast<const char*>(r.data()), static_cast<qsizetype>(r.size()));
+}
+
+// The record's fields, comparable (a memcmp would also compare padding).
+QList<int> fields(const PanelClock& c) {
+    return {c.hour, c.minute,    c.second,      c.day,    c.month,
+            c.year, c.alarmHour, c.alarmMinute, c.alarmOn};
+}
+
+// n distinct, non-zero characters, so a chunk holding the wrong slice shows.
+QByteArray sampleText(int n) {
+    QByteArray t;
+    for (int i = 0; i < n; ++i) {
+        t.append(static_cast<char>(0x20 + i));
+    }
+    return t;
+}
+
+const QString kTextSentS = QString::fromUtf16(kTextSent);
+const QString kSendFailedS = QString::fromUtf16(kSendFailed);
+const QString kReadFailedS = QString::fromUtf16(kReadTextFailed);
+
+}  // namespace
+
+class TestLink : public QObject {
+    Q_OBJECT
+
+private slots:
+    void presence_data();
+    void presence();
+
+    void sendChunks_data();
+    void sendChunks();
+    void sendOneLetterByteForByte();
+    void sendEmptyOpensNothing();
+    void sendFailure_data();
+    void sendFailure();
+
+    void readText_data();
+    void readText();
+
+    void readClock_data();
+    void readClock();
+    void readClockFailures_data();
+    void readClockFailures();
+
+    void writeClock_data();
+    void writeClock();
+    void writeClockRefusedWithoutTime();
+
+    void outReportLeftovers();
+
+    void alarmEntry_data();
+    void alarmEntry();
+    void alarmDisarm();
+};
+
+void TestLink::presence_data() {
+    QTest::addColumn<quint32>("count");
+    QTest::addColumn<bool>("present");
+    QTest::newRow("none") << 0u << false;
+    QTest::newRow("one") << 1u << true;
+    QTest::newRow("two") << 2u << true;
+    QTest::newRow("-1 as signed") << 0xFFFFFFFFu << false;
+    QTest::newRow("top bit set") << 0x80000000u << false;
+}
+
+void TestLink::presence() {
+    QFETCH(quint32, count);
+    QFETCH(bool, present);
+    FakePanel panel;
+    panel.deviceCount = count;
+    PanelLink link(FakePanel::api());
+    QCOMPARE(link.panelPresent(), present);
+    QCOMPARE(panel.log, QStringList{"count"});
+    QVERIFY(panel.faults.isEmpty());
+}
+
+void TestLink::sendChunks_data() {
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QList<int>>("chunkSizes");
+    QTest::addColumn<QString>("confirmation");
+    QTest::newRow("1") << 1 << QList<int>{1} << kTextSentS;
+    QTest::newRow("62: one full chunk") << 62 << QList<int>{62} << kTextSentS;
+    QTest::newRow("63") << 63 << QList<int>{62, 1} << kTextSentS;
+    QTest::newRow("124") << 124 << QList<int>{62, 62} << kTextSentS;
+    QTest::newRow("199") << 199 << QList<int>{62, 62, 62, 13} << kTextSentS;
+    QTest::newRow("200: 199 go") << 200 << QList<int>{62, 62, 62, 13}
+                                 << QString::fromUtf16(kTextSentTruncated);
+    QTest::newRow("300: 199 go") << 300 << QList<int>{62, 62, 62, 13}
+                                 << QString::fromUtf16(kTextSentTruncated);
+}
+
+void TestLink::sendChunks() {
+    QFETCH(int, length);
+    QFETCH(QList<int>, chunkSizes);
+    QFETCH(QString, confirmation);
+    FakePanel panel;
+    LoggingDialogs dialogs(panel);
+    PanelLink link(FakePanel::api());
+    // Leftovers from an earlier request must not reach the panel in a chunk.
+    link.outReport().fill(0xEE);
+
+    const QByteArray text = sampleText(length);
+    sendText(link, dialogs, text);
+
+    QCOMPARE(panel.received.size(), chunkSizes.size());
+    int offset = 0;
+    for (qsizetype i = 0; i < chunkSizes.size(); ++i) {
+        const QByteArray got = bytesOf(panel.received[i]);
+        QByteArray want;
+        want.append(char(0x58)).append(char(offset));
+        want.append(text.mid(offset, chunkSizes[i]));
+        want.append(QByteArray(64 - want.size(), '\0'));
+        QCOMPARE(got.toHex(' '), want.toHex(' '));
+        offset += chunkSizes[i];
+    }
+    QStringList expected{"open w", "open r"};
+    for (qsizetype i = 0; i < chunkSizes.size(); ++i) {
+        expected << "write 1000";
+    }
+    expected << "close r"
+             << "close w"
+             << "confirm: " + confirmation;
+    QCOMPARE(panel.log, expected);
+    QVERIFY(panel.faults.isEmpty());
+}
+
+void TestLink::sendOneLetterByteForByte() {
+    FakePanel panel;
+    LoggingDialogs dialogs(panel);
+    PanelLink link(FakePanel::api());
+    sendText(link, dialogs, "A");
+    QCOMPARE(panel.received.size(), 1);
+    QCOMPARE(bytesOf(panel.received[0]), QByteArray::fromHex("5800 41") + QByteArray(61, '\0'));
+}
+
+void TestLink::sendEmptyOpensNothing() {
+    FakePanel panel;
+    LoggingDialogs dialogs(panel);
+    PanelLink link(FakePanel::api());
+    sendText(link, dialogs, QByteArray());
+    QCOMPARE(panel.log, QStringList{"error: Aucun texte a envoyer !"});
+}
+
+void TestLink::sendFailure_data() {
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("failAt");
+    QTest::newRow("first of one") << 10 << 1;
+    QTest::newRow("first of four") << 199 << 1;
+    QTest::newRow("third of four") << 199 << 3;
+    QTest::newRow("last of four") << 199 << 4;
+}
+
+void TestLink::sendFailure() {
+    QFETCH(int, length);
+    QFETCH(int, failAt);
+    FakePanel panel;
+    panel.failWriteAt = failAt;
+    LoggingDialogs dialogs(panel);
+    PanelLink link(FakePanel::api());
+    sendText(link, dialogs, sampleText(length));
+
+    QCOMPARE(panel.received.size(), failAt - 1);
+    for (qsizetype i = 0; i < panel.received.size(); ++i) {
+        QCOMPARE(int(panel.received[i][1]), int(i * 62));
+    }
+    QStringList expected{"open w", "open r"};
+    for (int i = 0; i < failAt; ++i) {
+        expected << "write 1000";
+    }
+    // The dialog comes before the pipes close; no success follows.
+    expected << "error: " + kSendFailedS << "close r"
+             << "close w";
+    QCOMPARE(panel.log, expected);
+    QVERIFY(panel.faults.isEmpty());
+}
+
+void TestLink::readText_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("writeFails");
+    QTest::addColumn<bool>("readFails");
+    QTest::addColumn<QByteArray>("text");  // empty: failure expected
+
+    const auto reply = [](int ack, const QByteArray& payload) {
+        QByteArray r(64, '\0');
+        r[0] = char(ack);
+        r[1] = char(0x7F);  // byte 1 means nothing to the read
+        r.replace(2, payload.size(), payload);
+        return r;
+    };
+    QTest::newRow("text") << reply(0xAA, "Bonjour #H") << false << false
+                          << QByteArray("Bonjour #H");
+    QTest::newRow("empty gives a blank") << reply(0xAA, {}) << false << false << QByteArray(" ");
+    QTest::newRow("zero ends early")
+        << reply(0xAA, QByteArray("ab\0cd", 5)) << false << false << QByteArray("ab");
+    QTest::newRow("no zero: 62 characters")
+        << reply(0xAA, QByteArray(62, 'z')) << false << false << QByteArray(62, 'z');
+    QTest::newRow("0xE9 kept") << reply(0xAA, "caf\xE9") << false << false << QByteArray("caf\xE9");
+    QTest::newRow("nak 0x55") << reply(0x55, "text") << false << false << QByteArray();
+    QTest::newRow("nak 0x00") << reply(0x00, "text") << false << false << QByteArray();
+    QTest::newRow("read fails") << reply(0xAA, "text") << false << true << QByteArray();
+    QTest::newRow("write fails") << reply(0xAA, "text") << true << false << QByteArray();
+}
+
+void TestLink::readText() {
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, writeFails);
+    QFETCH(bool, readFails);
+    QFETCH(QByteArray, text);
+    FakePanel panel;
+    std::memcpy(panel.reply.data(), reply.constData(), 64);
+    panel.failWriteAt = writeFails ? 1 : 0;
+    panel.failRead = readFails;
+    LoggingDialogs dialogs(panel);
+    PanelLink link(FakePanel::api());
+
+    const auto got = ::readText(link, dialogs);
+
+    QStringList expected{"open w", "open r", "write 1000"};
+    if (!writeFails) {
+        expected << "read 6000";
+    }
+    if (text.isEmpty()) {
+        QVERIFY(!got.has_value());
+        expected << "error: " + kReadFailedS;
+    } else {
+        QVERIFY(got.has_value());
+        QCOMPARE(*got, text);
+    }
+    expected << "close r"
+             << "close w";
+    QCOMPARE(panel.log, expected);
+    QVERIFY(panel.faults.isEmpty());
+    QCOMPARE(int(link.outReport()[0]), 0x85);
+    QCOMPARE(int(link.outReport()[1]), 0);
+}
+
+void TestLink::readClock_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QStringList>("warnings");
+    QTest::addColumn<QString>("hrtxt");
+    QTest::addColumn<QString>("datetxt");
+    QTest::addColumn<QString>("revtxt");
+    QTest::addColumn<bool>("armed");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("hour");
+    QTest::addColumn<int>("day");
+    QTest::addColumn<int>("month");
+
+    const QString timeWrong = "error: L\"Heure du montage est incorrecte !";
+    const QString dateWrong = "error: La date du panneau est incorrecte !";
+    QTest::newRow("all in range, armed")
+        << QByteArray::fromHex("AA 17 3B 3B 1F 0C 07 D9 07 1E 01") << QStringList{} << "23:59:59"
+        << "31/12/2009"
+        << "7:30" << true << QString("désactiver sonnerie de 7:30") << 23 << 31 << 12;
+    QTest::newRow("no leading zeros, disarmed")
+        << QByteArray::fromHex("AA 09 05 07 0E 07 07 D9 06 05 00") << QStringList{} << "9:5:7"
+        << "14/7/2009"
+        << " " << false << QString("Activer") << 9 << 14 << 7;
+    QTest::newRow("hour 24: warned, kept")
+        << QByteArray::fromHex("AA 18 00 00 0E 07 07 D9 06 05 01") << QStringList{timeWrong}
+        << "24:0:0"
+        << "14/7/2009"
+        << "6:5" << true << QString("désactiver sonnerie de 6:5") << 24 << 14 << 7;
+    QTest::newRow("second 60") << QByteArray::fromHex("AA 0C 00 3C 0E 07 07 D9 00 00 00")
+                               << QStringList{timeWrong} << "12:0:60"
+                               << "14/7/2009"
+                               << " " << false << QString("Activer") << 12 << 14 << 7;
+    QTest::newRow("day 32 month 13: one warning")
+        << QByteArray::fromHex("AA 0C 00 00 20 0D 07 D9 00 00 00") << QStringList{dateWrong}
+        << "12:0:0"
+        << "32/13/2009"
+        << " " << false << QString("Activer") << 12 << 32 << 13;
+    QTest::newRow("both warnings in order")
+        << QByteArray::fromHex("AA FF 00 00 00 FF 00 00 00 00 00")
+        << QStringList{timeWrong, dateWrong} << "255:0:0"
+        << "0/255/0"
+        << " " << false << QString("Activer") << 255 << 0 << 255;
+    QTest::newRow("day and month 0 pass")
+        << QByteArray::fromHex("AA 0C 00 00 00 00 07 DA 00 00 00") << QStringList{} << "12:0:0"
+        << "0/0/2010"
+        << " " << false << QString("Activer") << 12 << 0 << 0;
+    QTest::newRow("armed byte 0x80")
+        << QByteArray::fromHex("AA 0C 00 00 01 01 07 D9 06 05 80") << QStringList{} << "12:0:0"
+        << "1/1/2009"
+        << "6:5" << true << QString("désactiver sonnerie de 6:5") << 12 << 1 << 1;
+}
+
+void TestLink::readClock() {
+    QFETCH(QByteArray, reply);
+    QFETCH(QStringList, warnings);
+    QFETCH(QString, hrtxt);
+    QFETCH(QString, datetxt);
+    QFETCH(QString, revtxt);
+    QFETCH(bool, armed);
+    QFETCH(QString, caption);
+    QFETCH(int, hour);
+    QFETCH(int, day);
+    QFETCH(int, month);
+    FakePanel panel;
+    std::memcpy(panel.reply.data(), reply.constData(), reply.size());
+    LoggingDialogs dialogs(panel);
+    PanelLink link(FakePanel::api());
+    PanelClock clock;
+    clock.alarmOn = 1;
+
+    const auto view = ::readClock(link, dialogs, clock);
+
+    QVERIFY(view.has_value());
+    QCOMPARE(view->hrtxt, hrtxt);
+    QCOMPARE(view->datetxt, datetxt);
+    QCOMPARE(view->revtxt, revtxt);
+    QCOMPARE(view->alarmArmed, armed);
+    QCOMPARE(view->alarmCaption, caption);
+    QCOMPARE(int(clock.hour), hour);
+    QCOMPARE(int(clock.day), day);
+    QCOMPARE(int(clock.month), month);
+    QCOMPARE(int(clock.year), uchar(reply[6]) * 256 + uchar(reply[7]));
+    QCOMPARE(int(clock.alarmHour), int(uchar(reply[8])));
+    QCOMPARE(int(clock.alarmMinute), int(uchar(reply[9])));
+    QCOMPARE(int(clock.alarmOn), armed ? 1 : 0);
+    // Warnings come while both pipes are still open.
+    QCOMPARE(panel.log, QStringList({"open w", "open r", "write 1000", "read 5000"}) + warnings +
+                            QStringList({"close r", "close w"}));
+    QCOMPARE(bytesOf(panel.received.value(0)).left(2), QByteArray::fromHex("4300"));
+    QVERIFY(panel.faults.isEmpty());
+}
+
+void TestLink::readClockFailures_data() {
+    QTest::addColumn<int>("ack");
+    QTest::addColumn<bool>("writeFails");
+    QTest::addColumn<bool>("readFails");
+    QTest::addColumn<QStringList>("log");
+    const QString readErr = "error: Erreur lecture usb - Débranchez & rebranchez la carte !";
+    const QString writeErr = "error: Erreur ecriture usb - Débranchez & rebranchez la carte !";
+    QTest::newRow("nak 0x55") << 0x55 << false << false
+                              << QStringList{"open w", "open r",  "write 1000", "read 5000",
+                                             readErr,  "close r", "close w"};
+    QTest::newRow("read fails") << 0xAA << false << true
+                                << QStringList{"open w", "open r",  "write 1000", "read 5000",
+                                               readErr,  "close r", "close w"};
+    QTest::newRow("write fails") << 0xAA << true << false
+                                 << QStringList{"open w", "open r",  "write 1000",
+                                                writeErr, "close r", "close w"};
+}
+
+void TestLink::readClockFailures() {
+    QFETCH(int, ack);
+    QFETCH(bool, writeFails);
+    QFETCH(bool, readFails);
+    QFETCH(QStringList, log);
+    FakePanel panel;
+    panel.reply = reportOf({ack, 23, 59, 59, 31, 12, 7, 0xD9, 7, 30, 1});
+    panel.failWriteAt = writeFails ? 1 : 0;
+    panel.failRead = readFails;
+    LoggingDialogs dialogs(panel);
+    PanelLink link(FakePanel::api());
+    PanelClock clock{1, 2, 3, 4, 5, 2006, 7, 8, 0};
+
+    QVERIFY(!::readClock(link, dialogs, clock).has_value());
+    QCOMPARE(panel.log, log);
+    // The record keeps what it held.
+    const PanelClock before{1, 2, 3, 4, 5, 2006, 7, 8, 0};
+    QCOMPARE(fields(clock), fields(before));
+}
+
+void TestLink::writeClock_data() {
+    QTest::addColumn<int>("ack");
+    QTest::addColumn<bool>("writeFails");
+    QTest::addColumn<bool>("readFails");
+    QTest::addColumn<QStringList>("tail");
+    const QString done = "confirm: Heure / Date / Alarme mises à jour !";
+    const QString failed = "error: Erreur usb - Débranchez & rebranchez la carte !";
+    QTest::newRow("ack") << 0xAA << false << false
+                         << QStringList{"read 5000", "close r", "close w", done};
+    QTest::newRow("reply 0x00 still done")
+        << 0x00 << false << false << QStringList{"read 5000", "close r", "close w", done};
+    QTest::newRow("reply 0x55 still done")
+        << 0x55 << false << false << QStringList{"read 5000", "close r", "close w", done};
+    QTest::newRow("read fails") << 0xAA << false << true
+                                << QStringList{"read 5000", failed, "close r", "close w"};
+    QTest::newRow("write fails") << 0xAA << true << false
+                                 << QStringList{failed, "close r", "close w"};
+}
+
+void TestLink::writeClock() {
+    QFETCH(int, ack);
+    QFETCH(bool, writeFails);
+    QFETCH(bool, readFails);
+    QFETCH(QStringList, tail);
+    FakePanel panel;
+    panel.reply = reportOf({ack});
+    panel.failWriteAt = writeFails ? 1 : 0;
+    panel.failRead = readFails;
+    LoggingDialogs dialogs(panel);
+    PanelLink link(FakePanel::api());
+    link.outReport().fill(0xEE);
+    const PanelClock clock{9, 5, 0, 14, 7, 2009, 7, 30, 1};
+
+    ::writeClock(link, dialogs, clock);
+
+    QCOMPARE(panel.log, QStringList({"open w", "open r", "write 1000"}) + tail);
+    QCOMPARE(link.outReport()[0], 0x34);
+    // Bytes 11..63 are not the clock's: they keep what was there.
+    QCOMPARE(bytesOf(link.outReport()),
+             QByteArray::fromHex("34 09 05 00 0E 07 07 D9 07 1E 01") + QByteArray(53, '\xEE'));
+    QVERIFY(panel.faults.isEmpty());
+}
+
+void TestLink::writeClockRefusedWithoutTime() {
+    FakePanel panel;
+    LoggingDialogs dialogs(panel);
+    PanelLink link(FakePanel::api());
+    PanelClock clock;
+    clock.alarmHour = 7;
+    clock.alarmOn = 1;
+    ::writeClock(link, dialogs, clock);
+    QCOMPARE(panel.log, QStringList{"error: Heure du panneau inconnue : lisez-la d'abord par "
+                                    "le menu Lire > Heure/date/alarme !"});
+
+    // Any one known field is enough to send: midnight on a real date goes.
+    clock.year = 2009;
+    panel.log.clear();
+    ::writeClock(link, dialogs, clock);
+    QCOMPARE(panel.received.size(), 1);
+    QCOMPARE(panel.log.last(), "confirm: Heure / Date / Alarme mises à jour !");
+}
+
+void TestLink::outReportLeftovers() {
+    FakePanel panel;
+    panel.reply = reportOf({0xAA, 12, 0, 0, 1, 1, 7, 0xD9, 0, 0, 0});
+    LoggingDialogs dialogs(panel);
+    PanelLink link(FakePanel::api());
+
+    // At program start the buffer is all zero.
+    QVERIFY(::readText(link, dialogs).has_value());
+    QCOMPARE(bytesOf(panel.received.last()), QByteArray::fromHex("8500") + QByteArray(62, '\0'));
+
+    ::writeClock(link, dialogs, PanelClock{9, 5, 0, 14, 7, 2009, 7, 30, 1});
+    // A text read after a clock write carries the clock's bytes 2..10 along.
+    QVERIFY(::readText(link, dialogs).has_value());
+    QCOMPARE(bytesOf(panel.received.last()),
+             QByteArray::fromHex("85 00 05 00 0E 07 07 D9 07 1E 01") + QByteArray(53, '\0'));
+
+    // A chunk clears everything after its text; the clock read keeps that.
+    sendText(link, dialogs, "AB");
+    PanelClock clock;
+    QVERIFY(::readClock(link, dialogs, clock).has_value());
+    QCOMPARE(bytesOf(panel.received.last()),
+             QByteArray::fromHex("4300 4142") + QByteArray(60, '\0'));
+    QVERIFY(panel.open.empty());
+}
+
+void TestLink::alarmEntry_data() {
+    QTest::addColumn<std::optional<QString>>("entry");
+    QTest::addColumn<QString>("dialog");  // the dialog after the input, if any
+    QTest::addColumn<int>("alarmHour");   // -1: nothing changed
+    QTest::addColumn<int>("alarmMinute");
+
+    using E = std::optional<QString>;
+    QTest::newRow("7:5") << E("7:5") << "" << 7 << 5;
+    QTest::newRow("07:30 as typed") << E("07:30") << "" << 7 << 30;
+    QTest::newRow("two minute characters") << E("12:345") << "" << 12 << 34;
+    QTest::newRow("seconds ignored") << E("12:34:56") << "" << 12 << 34;
+    QTest::newRow("blanks and signs") << E("  +9:-0") << "" << 9 << 0;
+    QTest::newRow("blank before minute") << E("23: 5") << "" << 23 << 5;
+    QTest::newRow("bounds") << E("0:59") << "" << 0 << 59;
+    QTest::newRow("cancelled") << E() << "" << -1 << -1;
+    QTest::newRow("no colon") << E("1234") << "message: Heure incorrecte !" << -1 << -1;
+    QTest::newRow("hour 24") << E("24:00") << "message: Heure incorrecte !" << -1 << -1;
+    QTest::newRow("hour 300") << E("300:10") << "message: Heure incorrecte !" << -1 << -1;
+    QTest::newRow("hour -1") << E("-1:10") << "message: Heure incorrecte !" << -1 << -1;
+    QTest::newRow("minute 60") << E("12:60") << "message: Heure incorrecte !" << -1 << -1;
+    QTest::newRow("minute 75 cut") << E("12:759") << "message: Heure incorrecte !" << -1 << -1;
+    QTest::newRow("empty hour") << E(":30") << "report: '' is not a valid integer value." << -1
+                                << -1;
+    QTest::newRow("empty minute") << E("12:") << "report: '' is not a valid integer value." << -1
+                                  << -1;
+    QTest::newRow("letters") << E("ab:30") << "report: 'ab' is not a valid integer value." << -1
+                             << -1;
+    QTest::newRow("minute half a number")
+        << E("12:3x") << "report: '3x' is not a valid integer value." << -1 << -1;
+    QTest::newRow("trailing blank")
+        << E("7 :30") << "report: '7 ' is not a valid integer value." << -1 << -1;
+    QTest::newRow("lone sign") << E("-:30") << "report: '-' is not a valid integer value." << -1
+                               << -1;
+    QTest::newRow("hour checked first")
+        << E("x:y") << "report: 'x' is not a valid integer value." << -1 << -1;
+    QTest::newRow("bad minute beats range")
+        << E("99:y") << "report: 'y' is not a valid integer value." << -1 << -1;
+    QTest::newRow("too big for an integer")
+        << E("99999999999:00") << "report: '99999999999' is not a valid integer value." << -1 << -1;
+    QTest::newRow("just past int")
+        << E("2147483648:00") << "report: '2147483648' is not a valid integer value." << -1 << -1;
+    QTest::newRow("int range but not an hour")
+        << E("2147483647:00") << "message: Heure incorrecte !" << -1 << -1;
+}
+
+void TestLink::alarmEntry() {
+    QFETCH(std::optional<QString>, entry);
+    QFETCH(QString, dialog);
+    QFETCH(int, alarmHour);
+    QFETCH(int, alarmMinute);
+    FakePanel panel;  // only for the dialogs' log
+    LoggingDialogs dialogs(panel);
+    dialogs.rec.inputAnswers << entry;
+    const PanelClock before{9, 5, 0, 14, 7, 2009, 1, 2, 0};
+    PanelClock clock = before;
+
+    const AlarmMenuOutcome out = alarmMenuClick("&Activer", dialogs, clock);
+
+    QCOMPARE(dialogs.rec.shown.size(), dialog.isEmpty() ? 1 : 2);
+    const auto& input = dialogs.rec.shown[0];
+    QCOMPARE(input.kind, RecordingDialogs::Kind::Input);
+    QCOMPARE(input.title, "Réveil");
+    QCOMPARE(input.text, "Entrez l`heure de réveil... (ex. 12:34)");
+    QCOMPARE(input.maxLength, 255);
+    if (!dialog.isEmpty()) {
+        QCOMPARE(panel.log.value(1), dialog);
+    }
+    if (alarmHour < 0) {
+        QVERIFY(!out.caption && !out.summary);
+        QCOMPARE(fields(clock), fields(before));
+        return;
+    }
+    QCOMPARE(out.caption, "désactiver sonnerie de " + *entry);
+    QCOMPARE(out.summary, QStringLiteral("Heure 9:5:0    Date 14/7/2009    Réveil activé %1:%2")
+                              .arg(alarmHour)
+                              .arg(alarmMinute));
+    QCOMPARE(int(clock.alarmHour), alarmHour);
+    QCOMPARE(int(clock.alarmMinute), alarmMinute);
+    QCOMPARE(int(clock.alarmOn), 1);
+    clock.alarmHour = before.alarmHour;
+    clock.alarmMinute = before.alarmMinute;
+    clock.alarmOn = before.alarmOn;
+    QCOMPARE(fields(clock), fields(before));
+}
+
+void TestLink::alarmDisarm() {
+    for (const QString caption : {"désactiver sonnerie de 7:30", "Activer", "&activer"}) {
+        RecordingDialogs dialogs;
+        dialogs.inputAnswers << QString("7:30");
+        const PanelClock before{9, 5, 0, 14, 7, 2009, 7, 30, 1};
+        PanelClock clock = before;
+        const AlarmMenuOutcome out = alarmMenuClick(caption, dialogs, clock);
+        QCOMPARE(out.caption, "&Activer");
+        QVERIFY(!out.summary);
+        QVERIFY(dialogs.shown.isEmpty());
+        // alarmOn stays: only unticking revchk clears it.
+        QCOMPARE(fields(clock), fields(before));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "tst_link.moc"
