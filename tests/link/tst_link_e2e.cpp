@@ -1,0 +1,155 @@
+// The link code against panelsim through the real libmpusbapi.
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include "ClockTransfer.h"
+#include "PanelSimProcess.h"
+#include "RecordingDialogs.h"
+#include "TextTransfer.h"
+#include "USB2Lib.h"
+
+class TestLinkEndToEnd : public QObject {
+    Q_OBJECT
+
+    UsbApi api_;
+
+    static QStringList errorsAndConfirms(const RecordingDialogs& d) { return d.texts(); }
+
+private slots:
+    void initTestCase();
+    void presence();
+    void sendThenReadBack_data();
+    void sendThenReadBack();
+    void clockWriteThenRead();
+    void noReply();
+    void nak();
+    void writeFailsAtThirdChunk();
+};
+
+void TestLinkEndToEnd::initTestCase() {
+    RecordingDialogs dialogs;
+    QVERIFY2(LoadUsbLibrary(api_, dialogs, usbLibraryFileName(), {PanelSimProcess::binDir()}),
+             qPrintable(dialogs.texts().join(" / ")));
+}
+
+void TestLinkEndToEnd::presence() {
+    PanelSimProcess panel;
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    panel.select();
+    PanelLink link(api_);
+    QVERIFY(link.panelPresent());
+
+    qputenv("MPUSBAPI_VIRTUAL", QDir(panel.folder()).filePath("nobody.sock").toLocal8Bit());
+    QVERIFY(!link.panelPresent());
+}
+
+void TestLinkEndToEnd::sendThenReadBack_data() {
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("readBack");
+    QTest::newRow("one letter") << QByteArray("A") << QByteArray("A");
+    QTest::newRow("codes and 0xE9") << QByteArray("#HCaf\xE9 #D ") << QByteArray("#HCaf\xE9 #D ");
+    QByteArray longText;
+    for (int i = 0; i < 199; ++i) {
+        longText.append(static_cast<char>('a' + i % 26));
+    }
+    QTest::newRow("199: the read holds 62") << longText << longText.left(62);
+}
+
+void TestLinkEndToEnd::sendThenReadBack() {
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, readBack);
+    PanelSimProcess panel;
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    panel.select();
+    PanelLink link(api_);
+    RecordingDialogs dialogs;
+
+    sendText(link, dialogs, sent);
+    QCOMPARE(dialogs.texts(), QStringList{QString::fromUtf16(kTextSent)});
+    const auto text = readText(link, dialogs);
+    QVERIFY(text.has_value());
+    QCOMPARE(*text, readBack);
+    QCOMPARE(dialogs.shown.size(), 1);
+}
+
+void TestLinkEndToEnd::clockWriteThenRead() {
+    PanelSimProcess panel;
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    panel.select();
+    PanelLink link(api_);
+    RecordingDialogs dialogs;
+
+    writeClock(link, dialogs, PanelClock{9, 5, 0, 14, 7, 2009, 7, 30, 1});
+    QCOMPARE(dialogs.texts(), QStringList{QString::fromUtf16(kClockWritten)});
+
+    PanelClock clock;
+    const auto view = readClock(link, dialogs, clock);
+    QVERIFY(view.has_value());
+    QCOMPARE(dialogs.shown.size(), 1);
+    // The panel's clock runs on from what it was given.
+    QCOMPARE(int(clock.hour), 9);
+    QCOMPARE(int(clock.minute), 5);
+    QVERIFY(clock.second <= 2);
+    QCOMPARE(view->datetxt, "14/7/2009");
+    QCOMPARE(view->revtxt, "7:30");
+    QVERIFY(view->alarmArmed);
+    QCOMPARE(view->alarmCaption, "désactiver sonnerie de 7:30");
+    QCOMPARE(int(clock.alarmOn), 1);
+}
+
+void TestLinkEndToEnd::noReply() {
+    PanelSimProcess panel({"--no-reply"});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    panel.select();
+    PanelLink link(api_);
+    RecordingDialogs dialogs;
+
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!readText(link, dialogs).has_value());
+    const qint64 elapsed = timer.elapsed();
+    QCOMPARE(dialogs.texts(), QStringList{QString::fromUtf16(kReadTextFailed)});
+    QCOMPARE(dialogs.shown[0].kind, RecordingDialogs::Kind::Error);
+    QVERIFY2(elapsed >= 5900 && elapsed < 7500, qPrintable(QString::number(elapsed)));
+}
+
+void TestLinkEndToEnd::nak() {
+    PanelSimProcess panel({"--nak"});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    panel.select();
+    PanelLink link(api_);
+    RecordingDialogs dialogs;
+
+    QVERIFY(!readText(link, dialogs).has_value());
+    PanelClock clock{1, 2, 3, 4, 5, 2006, 0, 0, 0};
+    QVERIFY(!readClock(link, dialogs, clock).has_value());
+    QCOMPARE(int(clock.year), 2006);
+    // The clock write does not look at the reply.
+    writeClock(link, dialogs, clock);
+    QCOMPARE(dialogs.texts(),
+             QStringList({QString::fromUtf16(kReadTextFailed), QString::fromUtf16(kClockReadFailed),
+                          QString::fromUtf16(kClockWritten)}));
+}
+
+void TestLinkEndToEnd::writeFailsAtThirdChunk() {
+    PanelSimProcess panel({"--fail-write-at", "3"});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    panel.select();
+    PanelLink link(api_);
+    RecordingDialogs dialogs;
+    QByteArray text;
+    for (int i = 0; i < 199; ++i) {
+        text.append(static_cast<char>('a' + i % 26));
+    }
+
+    sendText(link, dialogs, text);
+    QCOMPARE(dialogs.texts(), QStringList{QString::fromUtf16(kSendFailed)});
+    QCOMPARE(dialogs.shown[0].kind, RecordingDialogs::Kind::Error);
+    // The first chunk reached the panel.
+    const auto back = readText(link, dialogs);
+    QVERIFY(back.has_value());
+    QCOMPARE(*back, text.left(62));
+}
+
+QTEST_GUILESS_MAIN(TestLinkEndToEnd)
+#include "tst_link_e2e.moc"
