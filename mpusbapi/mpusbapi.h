@@ -21,6 +21,10 @@ extern "C" {
 /* Handle value of a pipe that could not be opened. */
 #define MPUSB_INVALID_HANDLE 0xFFFFFFFFu
 
+/* What _MPUSBGetDLLVersion returns: major version in the high 16 bits,
+ * minor in the low 16 bits (1.0). */
+#define MPUSB_DLL_VERSION 0x00010000u
+
 /* Directions of _MPUSBOpen. */
 #define MPUSB_DIR_WRITE 0u /* host to panel */
 #define MPUSB_DIR_READ 1u  /* panel to host */

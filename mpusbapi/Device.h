@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace mpusb {
+
+// "vid_XXXX&pid_YYYY", hexadecimal, any case.
+struct DeviceId {
+    std::uint16_t vendor = 0;
+    std::uint16_t product = 0;
+};
+std::optional<DeviceId> parseDeviceId(std::string_view text);
+
+// "\MCHP_EPn" with a direction: the endpoint address (n, or n | 0x80 to read).
+std::optional<std::uint8_t> endpointAddress(std::string_view name, std::uint32_t direction);
+
+inline constexpr std::uint8_t kEndpointIn = 0x80;
+
+// One opened panel; both pipes of a device share it.
+class Device {
+public:
+    virtual ~Device() = default;
+    // Moves up to size bytes through the endpoint; false on failure or time-out.
+    // transferred holds what did move either way.
+    virtual bool write(std::uint8_t endpoint, const std::uint8_t* data, std::uint32_t size,
+                       std::uint32_t& transferred, std::uint32_t timeoutMs) = 0;
+    virtual bool read(std::uint8_t endpoint, std::uint8_t* data, std::uint32_t size,
+                      std::uint32_t& transferred, std::uint32_t timeoutMs) = 0;
+};
+
+}  // namespace mpusb

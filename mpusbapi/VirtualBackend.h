@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "Device.h"
+
+namespace mpusb {
+
+// The virtual panel (panelsim) behind a Unix socket; see VirtualWire.h for
+// what travels on it. It stands for one panel 04d8:000c with endpoint 1.
+class VirtualBackend {
+public:
+    std::uint32_t count(const std::string& socketPath, const DeviceId& id);
+    std::shared_ptr<Device> open(const std::string& socketPath, std::uint32_t instance,
+                                 const DeviceId& id, std::uint8_t endpoint);
+
+private:
+    std::mutex mutex_;
+    // One connection per socket path, shared by both pipes.
+    std::map<std::string, std::weak_ptr<Device>> open_;
+};
+
+}  // namespace mpusb

@@ -1,0 +1,99 @@
+// The socket protocol between the virtual-panel backend of libmpusbapi and
+// panelsim, over a Unix stream socket.
+//
+// Every message is a frame: one type byte, the payload length as two bytes
+// (big-endian), then the payload (at most 64 bytes).
+//
+//   client -> panel  'H' hello       [protocol version]
+//   panel -> client  'h' hello reply [protocol version]        the panel is there
+//   client -> panel  'O' out report  [1..64 bytes]             one output report
+//   panel -> client  'A' accepted    []                        the report was taken
+//   panel -> client  'F' refused     []                        the write fails
+//   panel -> client  'I' in report   [64 bytes]                a reply, after its 'A'
+//
+// The panel serves one connection at a time; the next waits in the backlog.
+// A panel that is unplugged closes connections as soon as it takes them.
+// Frames of an unknown type or with a length over 64 are skipped whole.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <vector>
+
+namespace mpusbwire {
+
+inline constexpr std::uint8_t kVersion = 1;
+inline constexpr std::size_t kHeaderSize = 3;
+inline constexpr std::size_t kMaxPayload = 64;
+
+inline constexpr std::uint8_t kHello = 'H';
+inline constexpr std::uint8_t kHelloReply = 'h';
+inline constexpr std::uint8_t kOut = 'O';
+inline constexpr std::uint8_t kAccepted = 'A';
+inline constexpr std::uint8_t kRefused = 'F';
+inline constexpr std::uint8_t kIn = 'I';
+
+inline std::vector<std::uint8_t> encode(std::uint8_t type, const std::uint8_t* payload,
+                                        std::size_t size) {
+    std::vector<std::uint8_t> f;
+    f.reserve(kHeaderSize + size);
+    f.push_back(type);
+    f.push_back(static_cast<std::uint8_t>(size >> 8));
+    f.push_back(static_cast<std::uint8_t>(size & 0xFF));
+    f.insert(f.end(), payload, payload + size);
+    return f;
+}
+
+struct Frame {
+    std::uint8_t type = 0;
+    std::vector<std::uint8_t> payload;
+    // Set when the frame was too long: its payload was skipped, not kept.
+    bool oversized = false;
+    std::size_t declaredSize = 0;
+};
+
+// Cuts a byte stream into frames; bytes may arrive in any pieces.
+class FrameReader {
+public:
+    void feed(const std::uint8_t* data, std::size_t size) {
+        buffer_.insert(buffer_.end(), data, data + size);
+    }
+
+    std::optional<Frame> next() {
+        while (skip_ > 0 && !buffer_.empty()) {
+            const std::size_t n = skip_ < buffer_.size() ? skip_ : buffer_.size();
+            buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
+            skip_ -= n;
+        }
+        if (skip_ > 0 || buffer_.size() < kHeaderSize) {
+            return std::nullopt;
+        }
+        Frame f;
+        f.type = buffer_[0];
+        f.declaredSize = std::size_t{buffer_[1]} << 8 | buffer_[2];
+        if (f.declaredSize > kMaxPayload) {
+            // Report it at once, then drop its payload as it comes in.
+            buffer_.erase(buffer_.begin(), buffer_.begin() + kHeaderSize);
+            skip_ = f.declaredSize;
+            f.oversized = true;
+            return f;
+        }
+        if (buffer_.size() < kHeaderSize + f.declaredSize) {
+            return std::nullopt;
+        }
+        const auto begin = buffer_.begin() + kHeaderSize;
+        const auto end = begin + static_cast<std::ptrdiff_t>(f.declaredSize);
+        f.payload.assign(begin, end);
+        buffer_.erase(buffer_.begin(), end);
+        return f;
+    }
+
+private:
+    std::deque<std::uint8_t> buffer_;
+    std::size_t skip_ = 0;
+};
+
+}  // namespace mpusbwire

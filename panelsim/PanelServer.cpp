@@ -1,0 +1,245 @@
+#include "PanelServer.h"
+
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace panelsim {
+
+namespace {
+
+constexpr int kBacklog = 8;
+
+bool fillAddress(const std::string& path, sockaddr_un& address) {
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.data(), path.size());
+    return true;
+}
+
+// True when some process accepts connections on the socket at path.
+bool someoneListens(const sockaddr_un& address) {
+    const UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (probe.get() < 0) {
+        return false;
+    }
+    const int rc =
+        ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    // A full backlog (EAGAIN) still means a live server.
+    return rc == 0 || errno == EAGAIN;
+}
+
+}  // namespace
+
+void UniqueFd::reset(int fd) {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    fd_ = fd;
+}
+
+std::optional<ListeningSocket> ListeningSocket::open(const std::string& path, std::string& error) {
+    sockaddr_un address;
+    if (!fillAddress(path, address)) {
+        error = "socket path is empty or too long: " + path;
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (!S_ISSOCK(st.st_mode)) {
+            error = path + " exists and is not a socket; not touching it";
+            return std::nullopt;
+        }
+        if (someoneListens(address)) {
+            error = "another panelsim is already serving on " + path;
+            return std::nullopt;
+        }
+        // Left behind by a panelsim that died: take its place.
+        ::unlink(path.c_str());
+    }
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (fd.get() < 0) {
+        error = std::string("cannot create a socket: ") + std::strerror(errno);
+        return std::nullopt;
+    }
+    // The socket is born 0600: nobody else may talk to the panel, not even briefly.
+    const mode_t oldMask = ::umask(0177);
+    const int bound = ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    const int bindErrno = errno;
+    ::umask(oldMask);
+    if (bound != 0) {
+        error = "cannot bind " + path + ": " + std::strerror(bindErrno);
+        return std::nullopt;
+    }
+    ListeningSocket socket(std::move(fd), path);
+    if (::chmod(path.c_str(), 0600) != 0 || ::listen(socket.fd(), kBacklog) != 0) {
+        error = "cannot listen on " + path + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    return socket;
+}
+
+ListeningSocket::ListeningSocket(ListeningSocket&& other) noexcept
+    : fd_(std::move(other.fd_)), path_(std::move(other.path_)) {
+    other.path_.clear();
+}
+
+ListeningSocket::~ListeningSocket() {
+    if (fd_.get() >= 0 && !path_.empty()) {
+        ::unlink(path_.c_str());
+    }
+}
+
+PanelServer::PanelServer(ListeningSocket& socket, Panel& panel, ReportLog& log,
+                         std::function<void()> onStateChanged)
+    : socket_(socket), panel_(panel), log_(log), onStateChanged_(std::move(onStateChanged)) {}
+
+int PanelServer::run(int stopFd) {
+    for (;;) {
+        // While a client is served the next one waits in the backlog.
+        pollfd fds[2] = {{stopFd, POLLIN, 0},
+                         {client_.get() >= 0 ? client_.get() : socket_.fd(), POLLIN, 0}};
+        const int rc = ::poll(fds, 2, -1);
+        if (rc < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return 1;
+        }
+        if (fds[0].revents != 0) {
+            return 0;
+        }
+        if (fds[1].revents == 0) {
+            continue;
+        }
+        if (client_.get() >= 0) {
+            receive();
+        } else if (fds[1].revents & POLLIN) {
+            accept();
+        } else {
+            return 1;
+        }
+    }
+}
+
+void PanelServer::accept() {
+    const int fd = ::accept4(socket_.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) {
+        return;
+    }
+    client_.reset(fd);
+    reader_ = {};
+    // An unplugged panel is gone: the host sees the connection drop at once.
+    if (panel_.unplugged()) {
+        closeClient();
+    }
+}
+
+void PanelServer::closeClient() {
+    client_.reset();
+    reader_ = {};
+}
+
+void PanelServer::receive() {
+    std::uint8_t buffer[4096];
+    const ssize_t n = ::recv(client_.get(), buffer, sizeof buffer, 0);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+        return;
+    }
+    if (n <= 0) {
+        closeClient();
+        return;
+    }
+    reader_.feed(buffer, static_cast<std::size_t>(n));
+    while (client_.get() >= 0) {
+        const auto frame = reader_.next();
+        if (!frame) {
+            break;
+        }
+        handle(*frame);
+    }
+}
+
+void PanelServer::handle(const mpusbwire::Frame& frame) {
+    const auto drop = [&](const char* why) {
+        char what[96];
+        std::snprintf(what, sizeof what, "%s frame type 0x%02x length %zu", why, frame.type,
+                      frame.declaredSize);
+        log_.dropped(what);
+    };
+    if (frame.oversized) {
+        drop("oversized");
+        return;
+    }
+    switch (frame.type) {
+        case mpusbwire::kHello: {
+            if (frame.payload.size() != 1) {
+                drop("malformed");
+                return;
+            }
+            const std::uint8_t version = mpusbwire::kVersion;
+            send(mpusbwire::kHelloReply, &version, 1);
+            return;
+        }
+        case mpusbwire::kOut: {
+            if (frame.payload.empty()) {
+                drop("malformed");
+                return;
+            }
+            // A short report reaches the firmware padded with zeros.
+            Report out{};
+            std::copy(frame.payload.begin(), frame.payload.end(), out.begin());
+            log_.report("OUT", out.data(), out.size());
+            const Outcome outcome = panel_.onReport(out);
+            if (outcome.stateChanged && onStateChanged_) {
+                onStateChanged_();
+            }
+            if (!send(outcome.accepted ? mpusbwire::kAccepted : mpusbwire::kRefused, nullptr, 0)) {
+                return;
+            }
+            if (outcome.reply) {
+                log_.report("IN", outcome.reply->data(), outcome.reply->size());
+                if (!send(mpusbwire::kIn, outcome.reply->data(), outcome.reply->size())) {
+                    return;
+                }
+            }
+            if (panel_.unplugged()) {
+                closeClient();
+            }
+            return;
+        }
+        default:
+            drop("unknown");
+            return;
+    }
+}
+
+bool PanelServer::send(std::uint8_t type, const std::uint8_t* payload, std::size_t size) {
+    const std::vector<std::uint8_t> frame = mpusbwire::encode(type, payload, size);
+    std::size_t sent = 0;
+    while (sent < frame.size()) {
+        const ssize_t n =
+            ::send(client_.get(), frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            // Gone, or so far behind on its replies that it is not listening.
+            closeClient();
+            return false;
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace panelsim

@@ -1,0 +1,82 @@
+// Serves a Panel on a Unix stream socket, one client at a time (the protocol
+// is in mpusbapi/VirtualWire.h). Plain POSIX: poll on the listening socket,
+// the client and a signal descriptor.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "Panel.h"
+#include "ReportLog.h"
+#include "VirtualWire.h"
+
+namespace panelsim {
+
+// A file descriptor that closes itself.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void reset(int fd = -1);
+
+private:
+    int fd_ = -1;
+};
+
+// A listening socket at a path, removed again when it goes.
+class ListeningSocket {
+public:
+    // Binds path with mode 0600. A stale socket left by a dead panelsim is
+    // replaced; a live one, or any other file, is refused (nullopt, error set).
+    static std::optional<ListeningSocket> open(const std::string& path, std::string& error);
+    ~ListeningSocket();
+    ListeningSocket(ListeningSocket&& other) noexcept;
+    ListeningSocket& operator=(ListeningSocket&&) = delete;
+    ListeningSocket(const ListeningSocket&) = delete;
+    int fd() const { return fd_.get(); }
+
+private:
+    ListeningSocket(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+    UniqueFd fd_;
+    std::string path_;
+};
+
+class PanelServer {
+public:
+    // onStateChanged runs after each report that changed the panel's memory.
+    PanelServer(ListeningSocket& socket, Panel& panel, ReportLog& log,
+                std::function<void()> onStateChanged);
+
+    // Serves until stopFd (a signalfd) becomes readable. Returns 0, or 1 on a
+    // failure of the listening socket itself.
+    int run(int stopFd);
+
+private:
+    void accept();
+    void closeClient();
+    void receive();
+    void handle(const mpusbwire::Frame& frame);
+    bool send(std::uint8_t type, const std::uint8_t* payload, std::size_t size);
+
+    ListeningSocket& socket_;
+    Panel& panel_;
+    ReportLog& log_;
+    std::function<void()> onStateChanged_;
+    UniqueFd client_;
+    mpusbwire::FrameReader reader_;
+};
+
+}  // namespace panelsim

@@ -1,0 +1,128 @@
+// panelsim: a virtual LED message panel on a Unix socket, for lumiboard and
+// the tests to talk to through libmpusbapi (MPUSBAPI_VIRTUAL=<socket>).
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "Options.h"
+#include "Panel.h"
+#include "PanelFirmware.h"
+#include "PanelServer.h"
+#include "StateFile.h"
+
+namespace {
+
+constexpr char kSocketName[] = "panelsim.sock";
+
+// A private 0700 folder under /tmp, removed with its socket at exit.
+class PrivateDir {
+public:
+    PrivateDir() {
+        char pattern[] = "/tmp/panelsim.XXXXXX";
+        if (::mkdtemp(pattern) != nullptr) {
+            path_ = pattern;
+        }
+    }
+    ~PrivateDir() {
+        if (!path_.empty()) {
+            ::rmdir(path_.c_str());
+        }
+    }
+    PrivateDir(const PrivateDir&) = delete;
+    PrivateDir& operator=(const PrivateDir&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+int serve(const panelsim::Options& options, const std::string& socketPath) {
+    using namespace panelsim;
+    PanelFirmware firmware;
+    if (!options.statePath.empty()) {
+        const LoadedState loaded = loadState(options.statePath);
+        if (loaded.state) {
+            firmware.setState(*loaded.state);
+        } else if (!loaded.problem.empty()) {
+            std::cerr << "panelsim: state file " << options.statePath << " " << loaded.problem
+                      << ": starting a new panel\n";
+        } else {
+            std::cerr << "panelsim: no state file " << options.statePath
+                      << " yet: starting a new panel\n";
+        }
+    }
+    ReportLog log(options.logPath);
+    if (log.failed()) {
+        std::cerr << "panelsim: cannot open the log " << options.logPath << "\n";
+        return 1;
+    }
+
+    // The signals arrive through a descriptor the server polls, so a stop
+    // never lands in the middle of a report.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    if (sigprocmask(SIG_BLOCK, &stopSignals, nullptr) != 0) {
+        return 1;
+    }
+    const UniqueFd stopFd(::signalfd(-1, &stopSignals, SFD_CLOEXEC));
+    if (stopFd.get() < 0) {
+        std::cerr << "panelsim: cannot watch for signals: " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    ::signal(SIGPIPE, SIG_IGN);
+
+    std::string error;
+    auto socket = ListeningSocket::open(socketPath, error);
+    if (!socket) {
+        std::cerr << "panelsim: " << error << "\n";
+        return 1;
+    }
+    Panel panel(firmware, options.faults);
+    const auto saveStateFile = [&] {
+        if (!options.statePath.empty() && !saveState(options.statePath, firmware.state())) {
+            std::cerr << "panelsim: cannot write the state file " << options.statePath << ": "
+                      << std::strerror(errno) << "\n";
+        }
+    };
+    PanelServer server(*socket, panel, log, saveStateFile);
+    std::cerr << "panelsim: serving on " << socketPath << "\n";
+    return server.run(stopFd.get());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto parsed = panelsim::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (const auto* error = std::get_if<std::string>(&parsed)) {
+        std::cerr << "panelsim: " << *error << "\n" << panelsim::usage();
+        return 2;
+    }
+    const auto& options = std::get<panelsim::Options>(parsed);
+    if (options.help) {
+        std::cout << panelsim::usage();
+        return 0;
+    }
+    if (!options.socketPath.empty()) {
+        return serve(options, options.socketPath);
+    }
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && *runtime != '\0' && ::access(runtime, W_OK) == 0) {
+        return serve(options, std::string(runtime) + "/" + kSocketName);
+    }
+    const PrivateDir dir;
+    if (dir.path().empty()) {
+        std::cerr << "panelsim: cannot create a private folder under /tmp\n";
+        return 1;
+    }
+    return serve(options, dir.path() + "/" + kSocketName);
+}
