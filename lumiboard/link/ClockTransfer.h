@@ -22,11 +22,11 @@ inline constexpr char16_t kClockUnknown[] =
 
 // What the window shows after a successful clock read.
 struct ClockView {
-    QString hrtxt;         // "9:5:7"
-    QString datetxt;       // "14/7/2009"
-    QString revtxt;        // "7:30" when armed, " " otherwise
-    bool alarmArmed;       // revchk's ticked state
-    QString alarmCaption;  // m_alarm's caption
+    QString hrtxt;            // "9:5:7"
+    QString datetxt;          // "14/7/2009"
+    QString revtxt;           // "7:30" when armed, " " otherwise
+    bool alarmArmed = false;  // revchk's ticked state
+    QString alarmCaption;     // m_alarm's caption
 };
 
 // Reads the panel's clock, date and alarm into clock (m_lireheureClick). Out
