@@ -1,0 +1,312 @@
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "FakeServices.h"
+#include "Form1.h"
+#include "GridDrawing.h"
+#include "PictureBox.h"
+#include "core/ColumnCodes.h"
+
+namespace {
+
+const QString kHeader = QStringLiteral("const rom chr car[255] = {");
+
+// One window on fakes, shown (so its start-up has run), files going to a temp folder.
+struct Rig {
+    QTemporaryDir dir;
+    FakeFontChooser fonts;
+    FakeMessages messages;
+    FakeClipboard clipboard;
+    std::unique_ptr<Form1> form;
+
+    explicit Rig(const QString& folder = {}) {
+        form = std::make_unique<Form1>(
+            glyph::Services{fonts, messages, clipboard, folder.isEmpty() ? dir.path() : folder});
+        form->show();
+    }
+    template <typename T>
+    T* child(const char* name) const {
+        return form->findChild<T*>(QLatin1String(name));
+    }
+    QString hex() const { return child<QLabel>("hexlbl")->text(); }
+    QString asc() const { return child<QLabel>("asclbl")->text(); }
+    QImage grid() const { return child<PictureBox>("Picture2")->image(); }
+    QPushButton* button(const char* name) const { return child<QPushButton>(name); }
+    QByteArray savedFile() const {
+        QFile file(dir.path() + "/fonts.txt");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+};
+
+}  // namespace
+
+class TestGlyphWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void controls_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("place");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Picture1") << "Picture1" << QRect(8, 8, 30, 28) << "";
+        QTest::newRow("Picture2") << "Picture2" << QRect(64, 8, 110, 129) << "";
+        QTest::newRow("downPict") << "downPict" << QRect(176, 10, 20, 20) << "";
+        QTest::newRow("upPict") << "upPict" << QRect(176, 114, 20, 20) << "";
+        QTest::newRow("ncoltxt") << "ncoltxt" << QRect(16, 90, 25, 20) << "8";
+        QTest::newRow("Command2") << "Command2" << QRect(10, 152, 66, 22) << "Efface";
+        QTest::newRow("fontCmd") << "fontCmd" << QRect(88, 152, 95, 22) << "Fonte";
+        QTest::newRow("backcmd") << "backcmd" << QRect(8, 184, 28, 22) << "<";
+        QTest::newRow("Command1") << "Command1" << QRect(48, 184, 28, 22) << ">";
+        QTest::newRow("stocmd") << "stocmd" << QRect(88, 184, 95, 22) << "&Ajoute   ==>";
+        QTest::newRow("Command3") << "Command3" << QRect(8, 214, 176, 24) << "Sauver fonts.txt";
+        QTest::newRow("outList") << "outList" << QRect(232, 28, 441, 212) << "";
+    }
+    void controls() {
+        QFETCH(QString, name);
+        QFETCH(QRect, place);
+        QFETCH(QString, caption);
+        Rig rig;
+        auto* widget = rig.form->findChild<QWidget*>(name);
+        QVERIFY(widget);
+        QCOMPARE(widget->geometry(), place);
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            QCOMPARE(button->text(), caption);
+        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            QCOMPARE(edit->text(), caption);
+        }
+    }
+
+    void window() {
+        Rig rig;
+        QCOMPARE(rig.form->windowTitle(), QStringLiteral("Créateur de fontes pour panneau à Leds"));
+        QCOMPARE(rig.form->size(), QSize(679, 250));
+        QCOMPARE(rig.button("stocmd")->toolTip(), QStringLiteral("Met en liste & presse-papier"));
+        QCOMPARE(rig.child<QLabel>("Label1")->text(), QStringLiteral("N Cols"));
+        QCOMPARE(rig.child<QLabel>("hexlbl")->pos(), QPoint(232, 8));
+        QCOMPARE(rig.child<QLabel>("asclbl")->pos(), QPoint(8, 40));
+        // Tab runs through the controls in their keyboard order.
+        const QStringList order{"Command1", "Picture1", "Picture2", "backcmd",
+                                "stocmd",   "outList",  "Command2", "Command3",
+                                "ncoltxt",  "fontCmd",  "downPict", "upPict"};
+        QWidget* w = rig.form->findChild<QWidget*>(order.front());
+        for (const QString& name : order.mid(1)) {
+            do {
+                w = w->nextInFocusChain();
+            } while (w->parentWidget() != rig.form.get() || !(w->focusPolicy() & Qt::TabFocus));
+            QCOMPARE(w->objectName(), name);
+        }
+    }
+
+    void startUp() {
+        Rig rig;
+        QCOMPARE(rig.form->focusWidget(), rig.button("Command1"));
+        QCOMPARE(rig.asc(), QStringLiteral("65"));
+        QCOMPARE(rig.form->yoff(), std::int16_t{2});
+        QCOMPARE(rig.form->xoff(), std::int16_t{0});
+        QCOMPARE(rig.form->lines(), QStringList{kHeader});
+        QCOMPARE(rig.form->captureFont().size(), 8.25);
+        // The label shows the grid's codes; "A" lights something.
+        QCOMPARE(rig.hex(), glyph::codeText(rig.grid(), 8, 8.25));
+        QVERIFY(rig.hex() != repeatWord("FFFE", 8));
+        // The tenth clickable row shows background until clicked.
+        QCOMPARE(rig.grid().pixel(7, 118), rig.grid().pixel(0, 0));
+        // Showing again does not run the start-up again.
+        rig.form->hide();
+        rig.form->show();
+        rig.form->Form_Activate();
+        QCOMPARE(rig.form->lines(), QStringList{kHeader});
+    }
+
+    void clicksOutsideChangeNothing_data() {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("y");
+        QTest::newRow("x = 2") << 2.0 << 10.0;
+        QTest::newRow("x = 99") << 99.0 << 10.0;
+        QTest::newRow("y = 123") << 10.0 << 123.0;
+        QTest::newRow("negative") << -40.0 << -40.0;
+    }
+    void clicksOutsideChangeNothing() {
+        QFETCH(double, x);
+        QFETCH(double, y);
+        Rig rig;
+        const QImage before = rig.grid();
+        const QString hex = rig.hex();
+        rig.form->Picture2_MouseDown(1, 0, x, y);
+        QCOMPARE(rig.grid(), before);
+        QCOMPARE(rig.hex(), hex);
+    }
+
+    void clickTogglesCell() {
+        Rig rig;
+        rig.child<QLineEdit>("ncoltxt")->setText("1");
+        // Start from an empty column: the space.
+        while (rig.form->currentChar() != " ") {
+            rig.form->backcmd_Click();
+        }
+        QCOMPARE(rig.hex(), " 0xFFFE,");
+        // A real mouse press on the widget, inside its border: cell (0, 0) at (7, 10).
+        auto* grid = rig.child<PictureBox>("Picture2");
+        const QPoint inside = grid->contentsRect().topLeft();
+        QTest::mouseClick(grid, Qt::LeftButton, {}, inside + QPoint(7, 10));
+        QCOMPARE(rig.hex(), " 0xFFFC,");
+        QTest::mouseClick(grid, Qt::RightButton, {}, inside + QPoint(7, 10));
+        QCOMPARE(rig.hex(), " 0xFFFE,");
+        // Bottom sample row (click row 8) clears bit 9.
+        rig.form->Picture2_MouseDown(1, 0, 7, 12 * 8 + 10);
+        QCOMPARE(rig.hex(), " 0xFDFE,");
+    }
+
+    void stepping() {
+        Rig rig;
+        for (int i = 0; i < 65; ++i) {
+            rig.form->backcmd_Click();
+        }
+        QCOMPARE(rig.asc(), QStringLiteral("0"));
+        rig.form->backcmd_Click();
+        QCOMPARE(rig.asc(), QStringLiteral("255"));
+        QCOMPARE(rig.form->currentChar(), QString(QChar(0xFF)));
+        rig.form->Command1_Click();
+        QCOMPARE(rig.asc(), QStringLiteral("14"));
+        rig.form->backcmd_Click();
+        QCOMPARE(rig.asc(), QStringLiteral("13"));
+        rig.form->Command1_Click();
+        QCOMPARE(rig.asc(), QStringLiteral("14"));
+        // 0x80 is the euro sign in the Western code page.
+        while (rig.asc() != "128") {
+            rig.form->Command1_Click();
+        }
+        QCOMPARE(rig.form->currentChar(), QString(QChar(0x20AC)));
+    }
+
+    void enterAlternatesStepAndAdd() {
+        Rig rig;
+        QTest::keyClick(rig.button("Command1"), Qt::Key_Return);
+        QCOMPARE(rig.asc(), QStringLiteral("66"));
+        QCOMPARE(rig.form->focusWidget(), rig.button("stocmd"));
+        QTest::keyClick(rig.form->focusWidget(), Qt::Key_Return);
+        QCOMPARE(rig.form->focusWidget(), rig.button("Command1"));
+        QCOMPARE(rig.form->lines().size(), 2);
+        QVERIFY(rig.form->lines().last().startsWith(" { 66, { 0x"));
+        QTest::keyClick(rig.form->focusWidget(), Qt::Key_Return);
+        QCOMPARE(rig.asc(), QStringLiteral("67"));
+    }
+
+    void shiftingKeepsFocus() {
+        Rig rig;
+        rig.button("backcmd")->setFocus();
+        const QString start = rig.hex();
+        QTest::mouseClick(rig.child<PictureBox>("upPict"), Qt::LeftButton);
+        QCOMPARE(rig.form->yoff(), std::int16_t{3});
+        QVERIFY(rig.hex() != start);
+        QTest::mouseClick(rig.child<PictureBox>("downPict"), Qt::LeftButton);
+        rig.form->downPict_Click();
+        QCOMPARE(rig.form->yoff(), std::int16_t{1});
+        QCOMPARE(rig.form->focusWidget(), rig.button("backcmd"));
+    }
+
+    void fontChoice() {
+        Rig rig;
+        rig.fonts.answer = glyph::FontChoice{"DejaVu Sans", 12, true, false};
+        const QString hex = rig.hex();
+        const QImage grid = rig.grid();
+        rig.button("fontCmd")->click();
+        QCOMPARE(rig.fonts.asked.size(), 1);
+        QCOMPARE(rig.fonts.asked.front().family, QStringLiteral("Tahoma"));
+        QCOMPARE(rig.fonts.asked.front().points, 8.25);
+        // The grid shows the new capture; the codes stay those of the previous grid.
+        QVERIFY(rig.grid() != grid);
+        QCOMPARE(rig.hex(), hex);
+        QCOMPARE(rig.form->captureFont().size(), 12.0);
+        QCOMPARE(rig.form->captureFont().bold, true);
+        // The next step reads 13 sample rows: the words carry the fraction's rounding.
+        rig.form->Command1_Click();
+        rig.form->backcmd_Click();
+        QCOMPARE(rig.hex(), glyph::codeText(rig.grid(), 8, 12.0));
+
+        // Cancelled: the font stays.
+        rig.fonts.answer.reset();
+        rig.form->fontCmd_Click();
+        QCOMPARE(rig.form->captureFont().size(), 12.0);
+        QCOMPARE(rig.form->captureFont().family, QStringLiteral("DejaVu Sans"));
+    }
+
+    void addCollectsLineAndClipboard() {
+        Rig rig;
+        const QString hex = rig.hex();
+        rig.button("stocmd")->click();
+        const QString line = " { 65, {" + hex;
+        QCOMPARE(rig.form->lines(), (QStringList{kHeader, line}));
+        QCOMPARE(rig.clipboard.texts, QStringList{line});
+        QCOMPARE(rig.form->focusWidget(), rig.button("Command1"));
+        QVERIFY(rig.messages.shown.isEmpty());
+        // The same character again is a new line.
+        rig.button("stocmd")->click();
+        QCOMPARE(rig.form->lines(), (QStringList{kHeader, line, line}));
+    }
+
+    void clipboardFailureReported() {
+        Rig rig;
+        rig.clipboard.works = false;
+        rig.button("stocmd")->click();
+        QCOMPARE(rig.form->lines().size(), 2);
+        QCOMPARE(rig.messages.shown.size(), 1);
+        QVERIFY(rig.messages.shown.front().error);
+        QVERIFY(rig.messages.shown.front().text.contains("presse-papier"));
+    }
+
+    void saveWritesFile() {
+        Rig rig;
+        rig.button("stocmd")->click();
+        rig.form->Command1_Click();
+        rig.button("stocmd")->click();
+        const QStringList lines = rig.form->lines();
+        rig.button("Command3")->click();
+        const QByteArray expected = lines.join("\r\n").toLatin1() + "\r\n";
+        QCOMPARE(rig.savedFile(), expected);
+        QCOMPARE(rig.messages.shown.size(), 1);
+        QCOMPARE(rig.messages.shown.front().error, false);
+        QCOMPARE(rig.messages.shown.front().title, QStringLiteral("Fini"));
+        QCOMPARE(rig.messages.shown.front().text,
+                 QStringLiteral("Fichier 'fonts.txt' sauvegardé !"));
+        QCOMPARE(rig.form->lines(), lines);
+        // Saving again writes the same bytes.
+        rig.form->Command3_Click();
+        QCOMPARE(rig.savedFile(), expected);
+        QCOMPARE(rig.messages.shown.size(), 2);
+    }
+
+    void saveAfterClearing() {
+        Rig rig;
+        rig.button("Command2")->click();
+        QVERIFY(rig.form->lines().isEmpty());
+        rig.form->Command3_Click();
+        QCOMPARE(rig.savedFile(), QByteArray());
+        rig.form->stocmd_Click();
+        rig.form->Command3_Click();
+        QCOMPARE(rig.savedFile(), rig.form->lines().front().toLatin1() + "\r\n");
+        QVERIFY(!rig.savedFile().startsWith("const"));
+    }
+
+    void saveFailureReported() {
+        QTemporaryDir parent;
+        const QString folder = parent.path() + "/gone";
+        Rig rig(folder);
+        rig.form->stocmd_Click();
+        rig.form->Command3_Click();
+        QCOMPARE(rig.messages.shown.size(), 1);
+        const auto& shown = rig.messages.shown.front();
+        QVERIFY(shown.error);
+        QVERIFY2(shown.text.contains(folder + "/fonts.txt"), qPrintable(shown.text));
+        QVERIFY(!shown.text.contains(QStringLiteral("sauvegardé")));
+        QCOMPARE(rig.form->lines().size(), 2);
+    }
+};
+
+QTEST_MAIN(TestGlyphWindow)
+#include "tst_glyphwindow.moc"
