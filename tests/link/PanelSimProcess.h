@@ -3,11 +3,9 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QThread>
 
 // A panelsim of its own on a socket in a fresh folder, for tests and
 // benchmarks against the real library; stopped and removed on destruction.
@@ -23,24 +21,25 @@ public:
         return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../bin");
     }
 
-    explicit PanelSimProcess(const QStringList& options = {}) {
+    // withState: the panel keeps its memory in statePath(), for tests to look at.
+    explicit PanelSimProcess(const QStringList& options = {}, bool withState = false) {
         socket_ = dir_.filePath("panel.sock");
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        const QStringList state = withState ? QStringList{"--state", statePath()} : QStringList{};
         process_.setStandardOutputFile(QProcess::nullDevice());
+        process_.setReadChannel(QProcess::StandardError);
         process_.start(QDir(binDir()).filePath("panelsim"),
-                       QStringList{"--socket", socket_} + options);
-        if (!process_.waitForStarted(5000)) {
-            return;
-        }
-        // Listening once the socket file shows up.
+                       QStringList{"--socket", socket_} + state + options);
+        // Listening once it says so; the socket file alone shows up before listen().
+        QByteArray said;
         const QDeadlineTimer deadline(5000);
-        while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
-            if (QFileInfo::exists(socket_)) {
+        while (!deadline.hasExpired() && process_.waitForReadyRead(deadline.remainingTime())) {
+            said += process_.readAllStandardError();
+            if (said.contains("serving on")) {
                 ready_ = true;
                 return;
             }
-            QThread::msleep(5);
         }
+        error_ = process_.errorString() + QStringLiteral(": ") + QString::fromLocal8Bit(said);
     }
     ~PanelSimProcess() {
         if (process_.state() != QProcess::NotRunning) {
@@ -57,7 +56,8 @@ public:
     bool ready() const { return ready_; }
     QString socketPath() const { return socket_; }
     QString folder() const { return dir_.path(); }
-    QString errorText() const { return process_.errorString(); }
+    QString statePath() const { return dir_.filePath("panel.state"); }
+    QString errorText() const { return error_; }
 
     // Points the library at this panel; read by the library on every call.
     void select() const { qputenv("MPUSBAPI_VIRTUAL", socket_.toLocal8Bit()); }
@@ -66,5 +66,6 @@ private:
     QTemporaryDir dir_;
     QString socket_;
     QProcess process_;
+    QString error_;
     bool ready_ = false;
 };

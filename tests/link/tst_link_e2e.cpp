@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "ClockTransfer.h"
+#include "PanelFirmware.h"
 #include "PanelSimProcess.h"
 #include "RecordingDialogs.h"
 #include "TextTransfer.h"
@@ -24,6 +25,8 @@ private slots:
     void noReply();
     void nak();
     void writeFailsAtThirdChunk();
+    void clockReplyOutOfRange();
+    void unpluggedAfterStart();
 };
 
 void TestLinkEndToEnd::initTestCase() {
@@ -132,7 +135,7 @@ void TestLinkEndToEnd::nak() {
 }
 
 void TestLinkEndToEnd::writeFailsAtThirdChunk() {
-    PanelSimProcess panel({"--fail-write-at", "3"});
+    PanelSimProcess panel({"--fail-write-at", "3"}, true);
     QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
     panel.select();
     PanelLink link(api_);
@@ -145,10 +148,49 @@ void TestLinkEndToEnd::writeFailsAtThirdChunk() {
     sendText(link, dialogs, text);
     QCOMPARE(dialogs.texts(), QStringList{QString::fromUtf16(kSendFailed)});
     QCOMPARE(dialogs.shown[0].kind, RecordingDialogs::Kind::Error);
-    // The first chunk reached the panel.
-    const auto back = readText(link, dialogs);
-    QVERIFY(back.has_value());
-    QCOMPARE(*back, text.left(62));
+    // Two chunks reached the panel, the third and fourth never did.
+    QFile stateFile(panel.statePath());
+    QVERIFY(stateFile.open(QIODevice::ReadOnly));
+    const auto state = panelsim::importState(stateFile.readAll().toStdString());
+    QVERIFY(state.has_value());
+    QCOMPARE(QByteArray::fromStdString(state->text()), text.left(124));
+}
+
+void TestLinkEndToEnd::clockReplyOutOfRange() {
+    PanelSimProcess panel({"--clock-reply", "24,0,0,32,13,2009,6,5,128"});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    panel.select();
+    PanelLink link(api_);
+    RecordingDialogs dialogs;
+    PanelClock clock;
+
+    const auto view = readClock(link, dialogs, clock);
+    QVERIFY(view.has_value());
+    QCOMPARE(dialogs.texts(), QStringList({QString::fromUtf16(kPanelTimeWrong),
+                                           QString::fromUtf16(kPanelDateWrong)}));
+    QCOMPARE(view->hrtxt, "24:0:0");
+    QCOMPARE(view->datetxt, "32/13/2009");
+    QCOMPARE(view->revtxt, "6:5");
+    QCOMPARE(int(clock.alarmOn), 1);
+}
+
+void TestLinkEndToEnd::unpluggedAfterStart() {
+    PanelSimProcess panel({"--unplug-after", "1"});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    panel.select();
+    PanelLink link(api_);
+    RecordingDialogs dialogs;
+    QVERIFY(link.panelPresent());
+    QVERIFY(readText(link, dialogs).has_value());
+
+    // Gone now: the opens give nothing usable and the first write fails.
+    sendText(link, dialogs, "Bonjour");
+    PanelClock clock{9, 5, 0, 14, 7, 2009, 0, 0, 0};
+    QVERIFY(!readClock(link, dialogs, clock).has_value());
+    writeClock(link, dialogs, clock);
+    QCOMPARE(dialogs.texts(), QStringList({QString::fromUtf16(kSendFailed),
+                                           QString::fromUtf16(kClockWriteFailedOnRead),
+                                           QString::fromUtf16(kClockWriteFailed)}));
 }
 
 QTEST_GUILESS_MAIN(TestLinkEndToEnd)
