@@ -1,0 +1,174 @@
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "Fonts.h"
+#include "Preview.h"
+#include "PreviewFakes.h"
+
+namespace {
+
+const QPoint kOrigin(31, 53);  // Bevel1 at (16, 38) plus 15 pixels
+
+QImage blankCanvas() {
+    QImage canvas(422, 300, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    return canvas;
+}
+
+QImage picture(const char* name) {
+    QImage image(QDir(QStringLiteral(LUMI_ASSETS_DIR)).filePath(QString::fromLatin1(name)), "BMP");
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+}  // namespace
+
+class TestPreviewPaint : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+    void putPictures() {
+        for (const char* name : {kUnlitLedFile, kLitLedFile}) {
+            QFile::remove(path(name));
+            QVERIFY(QFile::copy(QDir(QStringLiteral(LUMI_ASSETS_DIR)).filePath(name), path(name)));
+        }
+    }
+
+private slots:
+    void init() { putPictures(); }
+
+    void picturesAreSmallBitmaps() {
+        for (const char* name : {kUnlitLedFile, kLitLedFile}) {
+            const QImage image = picture(name);
+            QVERIFY(!image.isNull());
+            QVERIFY(image.width() <= kLedPitch && image.height() <= kLedPitch);
+        }
+        QVERIFY(picture(kUnlitLedFile) != picture(kLitLedFile));
+    }
+
+    void drawsEveryLedAtItsPlace() {
+        FixedClock clock;
+        CountingBeeper beeper;
+        Preview preview(clock, beeper, dir_.path());
+        preview.reset();
+        QImage canvas = blankCanvas();
+        const QImage unlit = picture(kUnlitLedFile);
+        const QImage lit = picture(kLitLedFile);
+        const QPoint mid(unlit.width() / 2, unlit.height() / 2);
+
+        for (int t = 1; t <= 11; ++t) {
+            QVERIFY(!preview.tick(canvas, kOrigin));
+            if (t == 1) {
+                // Dark matrix: the unlit picture everywhere, nothing outside the matrix.
+                for (const QPoint led : {QPoint(0, 0), QPoint(19, 9), QPoint(7, 4)}) {
+                    const QPoint at = kOrigin + kLedPitch * led;
+                    QCOMPARE(canvas.pixel(at + mid), unlit.pixel(mid));
+                    QCOMPARE(canvas.pixel(at), unlit.pixel(0, 0));
+                }
+                QCOMPARE(qAlpha(canvas.pixel(kOrigin - QPoint(1, 1))), 0);
+                QCOMPARE(qAlpha(canvas.pixel(kOrigin + QPoint(20 * kLedPitch, 0))), 0);
+            }
+        }
+        // The 11th tick shows the first lit column of "J" at the right edge.
+        const quint16 column = fontColumn('J', 8, 1);
+        for (int r = 0; r < 10; ++r) {
+            const bool on = (column & (1u << r)) == 0;
+            const QPoint at = kOrigin + QPoint(19 * kLedPitch, r * kLedPitch) + mid;
+            QCOMPARE(canvas.pixel(at), (on ? lit : unlit).pixel(mid));
+        }
+        QCOMPARE(canvas.pixel(kOrigin + QPoint(18 * kLedPitch, 0) + mid), unlit.pixel(mid));
+    }
+
+    void missingPictureReportedOncePerRun_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("unlit") << QByteArray(kUnlitLedFile);
+        QTest::newRow("lit") << QByteArray(kLitLedFile);
+    }
+    void missingPictureReportedOncePerRun() {
+        QFETCH(QByteArray, file);
+        FixedClock clock;
+        CountingBeeper beeper;
+        Preview preview(clock, beeper, dir_.path());
+        preview.reset();
+        QImage canvas = blankCanvas();
+        QVERIFY(!preview.tick(canvas, kOrigin));
+        const QImage before = canvas;
+
+        QVERIFY(QFile::remove(path(file.constData())));
+        const auto report = preview.tick(canvas, kOrigin);
+        QVERIFY(report);
+        const QString prefix = QStringLiteral("Cannot open file \"%1\". ")
+                                   .arg(QDir::toNativeSeparators(
+                                       QFileInfo(path(file.constData())).absoluteFilePath()));
+        QVERIFY2(report->startsWith(prefix), qPrintable(*report));
+        QVERIFY(report->size() > prefix.size());  // the system's reason follows
+        for (int i = 0; i < 40; ++i) {
+            QVERIFY(!preview.tick(canvas, kOrigin));
+        }
+        QCOMPARE(preview.engine().shifts(), quint64(1));  // nothing shifted or read
+        canvas.fill(Qt::transparent);
+        QVERIFY(!preview.tick(canvas, kOrigin));
+        QCOMPARE(canvas, blankCanvas());  // nothing drawn
+
+        putPictures();
+        QVERIFY(!preview.tick(canvas, kOrigin));
+        QCOMPARE(preview.engine().shifts(), quint64(2));
+        QCOMPARE(canvas, before);
+
+        // A new run of failures is reported again.
+        QVERIFY(QFile::remove(path(file.constData())));
+        QVERIFY(preview.tick(canvas, kOrigin));
+        QVERIFY(!preview.tick(canvas, kOrigin));
+    }
+
+    void invalidBitmap() {
+        FixedClock clock;
+        CountingBeeper beeper;
+        Preview preview(clock, beeper, dir_.path());
+        preview.reset();
+        QFile file(path(kLitLedFile));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("BM not really a bitmap");
+        file.close();
+        QImage canvas = blankCanvas();
+        QCOMPARE(preview.tick(canvas, kOrigin),
+                 std::optional<QString>("Bitmap image is not valid"));
+        QCOMPARE(canvas, blankCanvas());
+        QCOMPARE(preview.engine().shifts(), quint64(0));
+    }
+
+    void readsFromTheWorkingDirectoryByDefault() {
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir_.path()));
+        FixedClock clock;
+        CountingBeeper beeper;
+        Preview preview(clock, beeper);
+        preview.reset();
+        QImage canvas = blankCanvas();
+        QVERIFY(!preview.tick(canvas, kOrigin));
+        QVERIFY(QFile::remove(path(kUnlitLedFile)));
+        const auto report = preview.tick(canvas, kOrigin);
+        QVERIFY(QDir::setCurrent(previous));
+        QVERIFY(report);
+        QVERIFY2(report->contains(QFileInfo(path(kUnlitLedFile)).absoluteFilePath()),
+                 qPrintable(*report));
+    }
+
+    void ticksBeforeStartUpTouchNothing() {
+        QVERIFY(QFile::remove(path(kUnlitLedFile)));
+        FixedClock clock;
+        CountingBeeper beeper;
+        Preview preview(clock, beeper, dir_.path());
+        QImage canvas = blankCanvas();
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(!preview.tick(canvas, kOrigin));
+        }
+        QCOMPARE(canvas, blankCanvas());
+    }
+};
+
+QTEST_MAIN(TestPreviewPaint)
+#include "tst_previewpaint.moc"
