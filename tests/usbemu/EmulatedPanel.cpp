@@ -92,6 +92,7 @@ struct Incarnation {
     std::set<UMockdevIoctlClient*> clients;
     std::set<UMockdevIoctlClient*> retrying;  // requests put off once, see deferIfContended
     std::deque<Urb> pendingIn;                // IN URBs waiting for a reply
+    std::deque<Urb> pendingOut;               // OUT URBs a frozen panel has not taken
     std::deque<Urb> done;                     // completed, waiting to be reaped
     std::deque<Report> replies;               // replies waiting for an IN URB
 };
@@ -105,6 +106,7 @@ struct EmulatedPanel::Impl {
     Incarnation* current = nullptr;
     int nextDevnum = 2;  // 1 is the root hub's
     bool mute = false;
+    bool frozen = false;
     Traffic traffic;
 
     gboolean handle(Incarnation& dev, UMockdevIoctlClient* client);
@@ -114,6 +116,7 @@ struct EmulatedPanel::Impl {
     bool claim(Incarnation& dev, UMockdevIoctlClient* client, unsigned interface, int& error);
     bool deferIfContended(Incarnation& dev, UMockdevIoctlClient* client, gulong request);
     void serveReplies(Incarnation& dev);
+    void takeReport(Incarnation& dev, Urb urb);
     static void finish(Incarnation& dev, Urb urb, int status, int actualLength);
 };
 
@@ -137,6 +140,7 @@ void onClientGone(gpointer data, GObject* gone) {
     }
     auto owned = [client](const Urb& urb) { return urb.owner == client; };
     std::erase_if(dev->pendingIn, owned);
+    std::erase_if(dev->pendingOut, owned);
     std::erase_if(dev->done, owned);
 }
 
@@ -259,18 +263,10 @@ void EmulatedPanel::Impl::submit(Incarnation& dev, UMockdevIoctlClient* client,
     }
 
     if (fields.endpoint == kEndpointOut) {
-        std::vector<std::uint8_t> bytes(length);
-        if (length > 0) {
-            std::memcpy(bytes.data(), urb.buffer->data, length);
-        }
-        traffic.outTransfers.push_back(bytes);
-        // The firmware works on whole reports; a short one arrives zero-filled.
-        Report out{};
-        std::copy_n(bytes.begin(), std::min(length, out.size()), out.begin());
-        std::optional<Report> reply = responder(out);
-        finish(dev, std::move(urb), 0, static_cast<int>(length));
-        if (reply && !mute) {
-            dev.replies.push_back(*reply);
+        if (frozen) {
+            dev.pendingOut.push_back(std::move(urb));
+        } else {
+            takeReport(dev, std::move(urb));
         }
     } else {
         traffic.inLengths.push_back(length);
@@ -278,6 +274,23 @@ void EmulatedPanel::Impl::submit(Incarnation& dev, UMockdevIoctlClient* client,
     }
     serveReplies(dev);
     umockdev_ioctl_client_complete(client, 0, 0);
+}
+
+void EmulatedPanel::Impl::takeReport(Incarnation& dev, Urb urb) {
+    const auto length = static_cast<std::size_t>(urb.fields().buffer_length);
+    std::vector<std::uint8_t> bytes(length);
+    if (length > 0) {
+        std::memcpy(bytes.data(), urb.buffer->data, length);
+    }
+    traffic.outTransfers.push_back(bytes);
+    // The firmware works on whole reports; a short one arrives zero-filled.
+    Report out{};
+    std::copy_n(bytes.begin(), std::min(length, out.size()), out.begin());
+    std::optional<Report> reply = responder(out);
+    finish(dev, std::move(urb), 0, static_cast<int>(length));
+    if (reply && !mute) {
+        dev.replies.push_back(*reply);
+    }
 }
 
 void EmulatedPanel::Impl::reap(Incarnation& dev, UMockdevIoctlClient* client,
@@ -303,20 +316,23 @@ void EmulatedPanel::Impl::discard(Incarnation& dev, UMockdevIoctlClient* client,
     // The argument is the URB's address itself, not a pointer to read through.
     gulong address = 0;
     std::memcpy(&address, arg->data, std::min(sizeof address, std::size_t(arg->data_len)));
-    auto it = std::find_if(dev.pendingIn.begin(), dev.pendingIn.end(), [&](const Urb& urb) {
+    auto matches = [&](const Urb& urb) {
         return urb.owner == client && urb.urb->client_addr == address;
-    });
-    if (it == dev.pendingIn.end()) {
-        // Already completed (or never known): the kernel says EINVAL and the
-        // URB is reaped as it is.
-        umockdev_ioctl_client_complete(client, -1, EINVAL);
-        return;
+    };
+    for (std::deque<Urb>* queue : {&dev.pendingIn, &dev.pendingOut}) {
+        auto it = std::find_if(queue->begin(), queue->end(), matches);
+        if (it != queue->end()) {
+            Urb urb = std::move(*it);
+            queue->erase(it);
+            ++traffic.discards;
+            finish(dev, std::move(urb), -ENOENT, 0);
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return;
+        }
     }
-    Urb urb = std::move(*it);
-    dev.pendingIn.erase(it);
-    ++traffic.discards;
-    finish(dev, std::move(urb), -ENOENT, 0);
-    umockdev_ioctl_client_complete(client, 0, 0);
+    // Already completed (or never known): the kernel says EINVAL and the URB
+    // is reaped as it is.
+    umockdev_ioctl_client_complete(client, -1, EINVAL);
 }
 
 namespace {
@@ -575,10 +591,11 @@ void EmulatedPanel::unplug() {
         dev->claimOwner = nullptr;
         dev->replies.clear();
         // The host controller gives back what was in flight.
-        while (!dev->pendingIn.empty()) {
-            Urb urb = std::move(dev->pendingIn.front());
-            dev->pendingIn.pop_front();
-            Impl::finish(*dev, std::move(urb), -ESHUTDOWN, 0);
+        for (std::deque<Urb>* queue : {&dev->pendingIn, &dev->pendingOut}) {
+            for (Urb& urb : *queue) {
+                Impl::finish(*dev, std::move(urb), -ESHUTDOWN, 0);
+            }
+            queue->clear();
         }
     }
     umockdev_testbed_uevent(impl_->testbed.get(), dev->syspath.c_str(), "remove");
@@ -600,6 +617,22 @@ void EmulatedPanel::setMute(bool mute) {
     if (mute && impl_->current != nullptr) {
         impl_->current->replies.clear();
     }
+}
+
+void EmulatedPanel::setFrozen(bool frozen) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->frozen = frozen;
+    Incarnation* dev = impl_->current;
+    if (frozen || dev == nullptr) {
+        return;
+    }
+    // Reports that waited are taken now, in order.
+    while (!dev->pendingOut.empty()) {
+        Urb urb = std::move(dev->pendingOut.front());
+        dev->pendingOut.pop_front();
+        impl_->takeReport(*dev, std::move(urb));
+    }
+    impl_->serveReplies(*dev);
 }
 
 EmulatedPanel::Traffic EmulatedPanel::traffic() const {

@@ -35,9 +35,10 @@ public:
 
     // What the emulated kernel saw, for tests to check the traffic.
     struct Traffic {
-        std::vector<std::vector<std::uint8_t>> outTransfers;  // bytes of each OUT URB
-        std::vector<std::size_t> inLengths;                   // buffer length of each IN URB
-        int claims = 0;                                       // successful claims of interface 0
+        std::vector<std::vector<std::uint8_t>>
+            outTransfers;                    // bytes of each OUT URB the panel took
+        std::vector<std::size_t> inLengths;  // buffer length of each IN URB
+        int claims = 0;                      // successful claims of interface 0
         int releases = 0;
         int discards = 0;       // URBs cancelled by the host (time-outs)
         int refusedClaims = 0;  // claims refused because another file held the interface
@@ -60,6 +61,8 @@ public:
     // A mute panel takes requests but never answers: IN transfers stay pending
     // until the host cancels them.
     void setMute(bool mute);
+    // A frozen panel takes no report at all: OUT transfers stay pending too.
+    void setFrozen(bool frozen);
 
     Traffic traffic() const;
     void clearTraffic();

@@ -146,6 +146,7 @@ private slots:
             QTRY_COMPARE(count(), 1u);
         }
         panel_->setMute(false);
+        panel_->setFrozen(false);
         panel_->clearTraffic();
     }
 
@@ -228,21 +229,35 @@ private slots:
         QVERIFY(std::memcmp(reply->data() + 1, fields, sizeof fields) == 0);
     }
 
-    // A read that gets no answer gives up after its own time-out, not much
-    // later, and leaves the pipes fit for the next exchange.
-    void unansweredReadFailsOnTime_data() {
+    // A transfer the panel does not answer gives up after its own time-out,
+    // not much later, and leaves the pipes fit for the next exchange.
+    void unansweredTransferFailsOnTime_data() {
+        QTest::addColumn<bool>("reading");
         QTest::addColumn<std::uint32_t>("timeoutMs");
-        QTest::newRow("300 ms") << std::uint32_t(300);
-        QTest::newRow("100 ms") << std::uint32_t(100);
+        QTest::newRow("read, 300 ms") << true << std::uint32_t(300);
+        QTest::newRow("read, 100 ms") << true << std::uint32_t(100);
+        QTest::newRow("write, 300 ms") << false << std::uint32_t(300);
     }
-    void unansweredReadFailsOnTime() {
+    void unansweredTransferFailsOnTime() {
+        QFETCH(bool, reading);
         QFETCH(std::uint32_t, timeoutMs);
         const Pipes pipes = openBoth();
-        panel_->setMute(true);
-        QVERIFY(send(pipes, request(panelsim::kCmdReadClock)));
         QElapsedTimer clock;
-        clock.start();
-        QVERIFY(!receive(pipes, timeoutMs));
+        if (reading) {
+            panel_->setMute(true);
+            QVERIFY(send(pipes, request(panelsim::kCmdReadClock)));
+            clock.start();
+            QVERIFY(!receive(pipes, timeoutMs));
+        } else {
+            panel_->setFrozen(true);
+            Report out = request(panelsim::kCmdReadClock);
+            std::uint32_t moved = 0;
+            clock.start();
+            QCOMPARE(api_.write(pipes.write, out.data(), 64, &moved, timeoutMs), 0u);
+            // The cancelled report never reached the panel.
+            panel_->setFrozen(false);
+            QVERIFY(panel_->traffic().outTransfers.empty());
+        }
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(elapsed >= qint64(timeoutMs) && elapsed < qint64(timeoutMs) + 100,
                  qPrintable(QString("failed after %1 ms").arg(elapsed)));

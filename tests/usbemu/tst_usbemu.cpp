@@ -81,6 +81,7 @@ private slots:
             panel_->plug();
         }
         panel_->setMute(false);
+        panel_->setFrozen(false);
         panel_->clearTraffic();
     }
 
@@ -152,6 +153,27 @@ private slots:
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(elapsed >= 200 && elapsed < 300, qPrintable(QString::number(elapsed)));
         QCOMPARE(panel_->traffic().discards, 1);
+    }
+
+    void untakenWriteTimesOutAndIsNeverDelivered() {
+        panel_->setFrozen(true);
+        Handle handle = openPanel();
+        QVERIFY(handle);
+        QCOMPARE(libusb_claim_interface(handle.get(), 0), 0);
+        Report out = numbered(0);
+        int moved = 0;
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(libusb_bulk_transfer(handle.get(), usbemu::kEndpointOut, out.data(),
+                                      int(out.size()), &moved, 200),
+                 int(LIBUSB_ERROR_TIMEOUT));
+        QVERIFY(clock.elapsed() >= 200);
+        panel_->setFrozen(false);
+        QVERIFY(panel_->traffic().outTransfers.empty());
+        QCOMPARE(libusb_bulk_transfer(handle.get(), usbemu::kEndpointOut, out.data(),
+                                      int(out.size()), &moved, 200),
+                 0);
+        QCOMPARE(panel_->traffic().outTransfers.size(), std::size_t(1));
     }
 
     // usbfs gives an interface to one open file at a time.
