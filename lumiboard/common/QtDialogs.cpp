@@ -1,10 +1,32 @@
 #include "QtDialogs.h"
 
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 
 namespace {
+
+// A dialog that comes up in the middle of a panel exchange gets the ordinary
+// cursor back while it is open.
+class NormalCursor {
+public:
+    NormalCursor() : pushed_(QGuiApplication::overrideCursor() != nullptr) {
+        if (pushed_) {
+            QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+        }
+    }
+    ~NormalCursor() {
+        if (pushed_) {
+            QGuiApplication::restoreOverrideCursor();
+        }
+    }
+    NormalCursor(const NormalCursor&) = delete;
+    NormalCursor& operator=(const NormalCursor&) = delete;
+
+private:
+    bool pushed_;
+};
 
 const QString kErrorCaption = QStringLiteral("Erreur");
 const QString kConfirmCaption = QStringLiteral("Confirmation");
@@ -13,6 +35,7 @@ int show(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const 
          QMessageBox::StandardButtons buttons,
          QMessageBox::StandardButton defaultButton = QMessageBox::Ok,
          QMessageBox::StandardButton escapeButton = QMessageBox::Ok) {
+    const NormalCursor cursor;
     QMessageBox box(icon, caption, text, buttons, parent);
     box.setDefaultButton(defaultButton);
     box.setEscapeButton(escapeButton);
@@ -47,6 +70,7 @@ void QtDialogs::message(const QString& text) {
 
 std::optional<QString> QtDialogs::inputText(const QString& title, const QString& prompt,
                                             int maxLength) {
+    const NormalCursor cursor;
     QInputDialog dialog(parent_);
     dialog.setWindowTitle(title);
     dialog.setLabelText(prompt);

@@ -1,0 +1,72 @@
+#include "PictureButton.h"
+
+#include <QIcon>
+#include <QPainter>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+PictureButton::PictureButton(const QString& caption, const QPixmap& picture, Placement placement,
+                             int margin, int spacing, QWidget* parent)
+    : QPushButton(caption, parent),
+      picture_(picture),
+      placement_(placement),
+      margin_(margin),
+      spacing_(spacing) {
+    setIcon(QIcon(picture));  // keeps the style's disabled look at hand
+}
+
+void PictureButton::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    option.icon = QIcon();
+    painter.drawControl(QStyle::CE_PushButtonBevel, option);
+
+    const QPixmap shown =
+        icon().pixmap(picture_.size(), isEnabled() ? QIcon::Normal : QIcon::Disabled);
+    const int textWidth = fontMetrics().horizontalAdvance(QString(text()).remove(u'&'));
+    int x = margin_;
+    if (placement_ == Placement::Centred) {
+        x = (width() - (picture_.width() + spacing_ + textWidth)) / 2;
+    }
+    const int offset = isDown() ? 1 : 0;  // the pressed look moves the content
+    painter.drawPixmap(x + offset, (height() - picture_.height()) / 2 + offset, shown);
+    const QRect textRect(x + picture_.width() + spacing_ + offset, offset,
+                         width() - x - picture_.width() - spacing_, height());
+    style()->drawItemText(&painter, textRect,
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, palette(),
+                          isEnabled(), text(), QPalette::ButtonText);
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(4, 4, -4, -4);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
+}
+
+QPixmap usbTridentPicture(bool mirrored) {
+    QImage image(35, 21, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const auto draw = [&p](const QColor& colour, int dx, int dy) {
+        p.setPen(QPen(colour, 2));
+        p.setBrush(colour);
+        p.translate(dx, dy);
+        p.drawEllipse(QPoint(4, 10), 3, 3);                      // the base
+        p.drawLine(6, 10, 27, 10);                               // the shaft
+        p.drawPolygon(QPolygon({{27, 6}, {33, 10}, {27, 14}}));  // arrow head
+        p.drawLine(10, 10, 14, 4);                               // upper branch
+        p.drawLine(14, 4, 20, 4);
+        p.drawEllipse(QPoint(21, 4), 2, 2);
+        p.drawLine(14, 10, 18, 16);  // lower branch
+        p.drawLine(18, 16, 22, 16);
+        p.drawRect(22, 14, 3, 3);
+        p.translate(-dx, -dy);
+    };
+    draw(QColor(128, 128, 128), 1, 1);  // edge shading
+    draw(Qt::black, 0, 0);
+    p.end();
+    return QPixmap::fromImage(mirrored ? image.mirrored(true, false) : image);
+}

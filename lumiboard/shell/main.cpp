@@ -1,0 +1,25 @@
+#include <QApplication>
+
+#include "Beeper.h"
+#include "Clock.h"
+#include "QtDialogs.h"
+#include "Transfert.h"
+#include "USB2Lib.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);  // the program takes no arguments of its own
+    QApplication::setApplicationName(QStringLiteral("lumiboard"));
+    QApplication::setDesktopFileName(QStringLiteral("lumiboard"));
+
+    QtDialogs dialogs;
+    SystemClock clock;
+    SystemBeeper beeper;
+    Tmodul modul({dialogs, clock, beeper,
+                  [](UsbApi& api, Dialogs& d) { return LoadUsbLibrary(api, d); }, QString()});
+    if (!modul.FormCreate()) {
+        return 1;
+    }
+    dialogs.setParent(&modul);
+    modul.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,48 @@
+#include <QtTest>
+
+#include "RecordingDialogs.h"
+#include "USB2Lib.h"
+
+// The binding against real shared libraries: the project's own, a missing
+// one, and one that lacks an entry point.
+class TestBinding : public QObject {
+    Q_OBJECT
+private slots:
+    void fileNameIsThePlatforms() {
+        QCOMPARE(usbLibraryFileName(), QStringLiteral("libmpusbapi.so"));
+    }
+
+    void missingLibrary() {
+        RecordingDialogs dialogs;
+        UsbApi api;
+        QVERIFY(!LoadUsbLibrary(api, dialogs, QStringLiteral("libmpusbapi-absent.so"),
+                                {QDir::tempPath()}));
+        QCOMPARE(dialogs.texts(), QStringList{"Fichier libmpusbapi-absent.so introuvable"});
+        QCOMPARE(dialogs.shown[0].kind, RecordingDialogs::Kind::Message);
+        QVERIFY(api.open == nullptr);
+    }
+
+    void libraryLackingAnEntryPoint() {
+        RecordingDialogs dialogs;
+        UsbApi api;
+        QVERIFY(!LoadUsbLibrary(api, dialogs, usbLibraryFileName(), {QStringLiteral(NOWRITE_DIR)}));
+        QCOMPARE(dialogs.texts(), QStringList{"Erreur lors du chargement de libmpusbapi.so"});
+        QVERIFY2(api.open == nullptr, "a failed binding leaves the api untouched");
+    }
+
+    void projectLibraryBindsAllSix() {
+        RecordingDialogs dialogs;
+        UsbApi api;
+        QVERIFY(LoadUsbLibrary(api, dialogs, usbLibraryFileName(),
+                               {qEnvironmentVariable("LUMI_BIN_DIR")}));
+        QVERIFY(dialogs.shown.isEmpty());
+        QVERIFY(api.open && api.close && api.getDllVersion && api.getDeviceCount && api.read &&
+                api.write);
+        // A malformed identifier finds no panel and opens nothing.
+        QCOMPARE(api.getDeviceCount("vid_zz&pid_000c"), 0u);
+        QCOMPARE(api.open(0, "vid_04d8", kEndpoint, 0, 0), MPUSB_INVALID_HANDLE);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBinding)
+#include "tst_binding.moc"

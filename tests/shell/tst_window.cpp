@@ -1,0 +1,453 @@
+#include <QtTest>
+
+#include "FirmwareUsb.h"
+#include "PictureButton.h"
+#include "RecordingDialogs.h"
+#include "Transfert.h"
+
+namespace {
+
+// 14 July 2009, 09:05:07, French formats.
+class FixedClock final : public Clock {
+public:
+    QDateTime at{QDate(2009, 7, 14), QTime(9, 5, 7)};
+    QDateTime now() const override { return at; }
+    QString longTime(const QTime& t) const override { return t.toString(u"HH:mm:ss"); }
+    QString dateSeparator() const override { return QStringLiteral("/"); }
+};
+
+class CountingBeeper final : public Beeper {
+public:
+    int beeps = 0;
+    void beep() override { ++beeps; }
+};
+
+using Kind = RecordingDialogs::Kind;
+
+panelsim::Report report(std::initializer_list<int> bytes) {
+    panelsim::Report r{};
+    std::size_t i = 0;
+    for (const int b : bytes) {
+        r[i++] = static_cast<std::uint8_t>(b);
+    }
+    return r;
+}
+
+}  // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+    FixedClock clock;
+    CountingBeeper beeper;
+    std::unique_ptr<FirmwareUsb> usb;
+    std::unique_ptr<RecordingDialogs> dialogs;
+    std::unique_ptr<Tmodul> modul;
+
+    // A window bound to the in-process panel; shown and started up when asked.
+    Tmodul& start(bool present, std::optional<bool> readMemory = {}, bool show = true) {
+        usb->present = present;
+        if (readMemory) {
+            dialogs->yesNoAnswers = {*readMemory};
+        }
+        modul = std::make_unique<Tmodul>(TmodulSeams{
+            *dialogs, clock, beeper, [](UsbApi& api, Dialogs&) { return FirmwareUsb::load(api); },
+            qEnvironmentVariable("LUMI_BIN_DIR")});
+        [&] { QVERIFY(modul->FormCreate()); }();
+        if (show) {
+            modul->show();
+            [&] { QTRY_VERIFY(modul->formShown()); }();
+        }
+        return *modul;
+    }
+
+private slots:
+    void init() {
+        usb = std::make_unique<FirmwareUsb>();
+        dialogs = std::make_unique<RecordingDialogs>();
+    }
+    void cleanup() {
+        modul.reset();
+        dialogs.reset();
+        usb.reset();
+    }
+
+    void layout_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("envcBtn") << "envcBtn" << QRect(424, 140, 110, 40) << "&Envoyer"
+                                 << "Envoyer le texte au panneau";
+        QTest::newRow("BitBtn1") << "BitBtn1" << QRect(424, 198, 110, 40) << "&Lecture"
+                                 << "Relire le texte du panneau";
+        QTest::newRow("texttxt") << "texttxt" << QRect(41, 5, 366, 21) << ""
+                                 << "";
+        QTest::newRow("hrtxt") << "hrtxt" << QRect(55, 245, 50, 21) << "00:00"
+                               << "Heure/minutes (ex:12:34)";
+        QTest::newRow("datetxt") << "datetxt" << QRect(168, 245, 80, 21) << "14/07/2009"
+                                 << "";
+        QTest::newRow("revtxt") << "revtxt" << QRect(344, 245, 50, 21) << ""
+                                << "Heure réveil (ex.07:30)";
+        QTest::newRow("revchk") << "revchk" << QRect(288, 248, 17, 17) << ""
+                                << "";
+        QTest::newRow("Bevel1") << "Bevel1" << QRect(16, 38, 390, 200) << ""
+                                << "";
+    }
+    void layout() {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, text);
+        QFETCH(QString, hint);
+        Tmodul& w = start(false, {}, false);
+        auto* widget = w.findChild<QWidget*>(name);
+        QVERIFY(widget);
+        QCOMPARE(widget->geometry(), geometry);
+        QCOMPARE(widget->toolTip(), hint);
+        if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            QCOMPARE(edit->text(), text);
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            QCOMPARE(button->text(), text);
+        }
+        // Resizing keeps every control where it was.
+        w.resize(900, 700);
+        QCOMPARE(widget->geometry(), geometry);
+    }
+
+    void windowFacts() {
+        Tmodul& w = start(false);
+        QCOMPARE(w.windowTitle(), QStringLiteral("Panneau à Leds - Voltamark"));
+        QCOMPARE(w.centralWidget()->size(), QSize(553, 264));
+        QCOMPARE(w.palette().color(QPalette::Window), QColor(192, 192, 192));
+        QCOMPARE(w.font().pixelSize(), 11);
+        QCOMPARE(w.Label1->text(), QStringLiteral("Texte"));
+        QCOMPARE(w.Label1->pos(), QPoint(8, 9));
+        QCOMPARE(w.Label3->text(), QStringLiteral("Réveil"));
+        QCOMPARE(w.timelbl->text(), QStringLiteral("Heure"));
+        QVERIFY(!w.revtxt->isEnabled());
+        QVERIFY(!w.revchk->isChecked());
+        QCOMPARE(w.Timer1->interval(), 50);
+        QCOMPARE(w.Timer1->timerType(), Qt::PreciseTimer);
+        QVERIFY2(w.Timer1->isActive(), "ticks from creation, before the window shows");
+        QCOMPARE(w.envcBtn->nextInFocusChain(), w.BitBtn1);
+        QCOMPARE(w.BitBtn1->nextInFocusChain(), w.texttxt);
+        QCOMPARE(w.texttxt->nextInFocusChain(), w.hrtxt);
+        QCOMPARE(w.hrtxt->nextInFocusChain(), w.datetxt);
+        QCOMPARE(w.datetxt->nextInFocusChain(), w.revtxt);
+        QCOMPARE(w.revtxt->nextInFocusChain(), w.revchk);
+        QCOMPARE(w.lire1->menuAction()->statusTip(),
+                 QStringLiteral("Pour lire la mémoire du journal lumineux"));
+        QCOMPARE(w.Alarme1->menuAction()->statusTip(), QStringLiteral("Régler l'heure de réveil"));
+    }
+
+    void menuAccelerators_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Réveil") << "Alarme1"
+                                << "&Réveil";
+        QTest::newRow("Activer") << "m_alarm"
+                                 << "&Activer";
+        QTest::newRow("maxi gets its o") << "Fontemaxi1"
+                                         << "-> F&onte maxi";
+        QTest::newRow("mini") << "Fontemini1"
+                              << "-> &Fonte mini";
+        QTest::newRow("inverse") << "Inversevido1"
+                                 << "-> &Inverse vidéo";
+        QTest::newRow("speed 4") << "v4menu"
+                                 << "&4 (rapide)";
+        QTest::newRow("beep") << "Beep1"
+                              << "-> &Beep";
+        QTest::newRow("quit") << "Quitter1"
+                              << "&Quitter";
+    }
+    void menuAccelerators() {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        Tmodul& w = start(false, {}, false);
+        auto* action = w.findChild<QAction*>(name);
+        if (action == nullptr) {
+            auto* menu = w.findChild<QMenu*>(name);
+            QVERIFY(menu);
+            action = menu->menuAction();
+        }
+        QCOMPARE(action->text(), caption);
+    }
+
+    void captionSetLaterGetsItsMark() {
+        Tmodul& w = start(false, {}, false);
+        w.m_alarm->setText(QStringLiteral("Activer"));
+        QCOMPARE(w.m_alarm->text(), QStringLiteral("&Activer"));
+        w.m_alarm->setText(QStringLiteral("désactiver sonnerie de 7:30"));
+        QCOMPARE(w.m_alarm->text(), QStringLiteral("&désactiver sonnerie de 7:30"));
+    }
+
+    void startWithoutPanel() {
+        Tmodul& w = start(false);
+        QCOMPARE(dialogs->shown.size(), 1);
+        QCOMPARE(dialogs->shown[0].kind, Kind::Confirm);
+        QCOMPARE(dialogs->shown[0].text,
+                 QStringLiteral("Pas de Journal lumineux connecté sur port USB."));
+        QCOMPARE(w.texttxt->text(), QStringLiteral("Journal Lumineux - Voltamark 2009  "));
+        QCOMPARE(w.hrtxt->text(), QStringLiteral("09:05:07"));
+        QCOMPARE(w.datetxt->text(), QStringLiteral("14/07/2009"));
+        const PanelClock& c = w.panelClock();
+        QCOMPARE(std::tuple(c.hour, c.minute, c.second, c.day, c.month, c.year, c.alarmOn),
+                 std::tuple(quint8(9), quint8(5), quint8(7), quint16(14), quint16(7), quint16(2009),
+                            quint8(0)));
+        QVERIFY(!w.envcBtn->isEnabled());
+        QVERIFY(!w.BitBtn1->isEnabled());
+        QVERIFY(!w.Envoyer1->menuAction()->isEnabled());
+        QVERIFY(!w.lire1->menuAction()->isEnabled());
+        QCOMPARE(usb->opens, 0);
+
+        // A panel plugged in later changes nothing: the test is never repeated.
+        usb->present = true;
+        w.hide();
+        w.show();
+        QTest::qWait(20);
+        QVERIFY(!w.envcBtn->isEnabled());
+        QCOMPARE(dialogs->shown.size(), 1);
+    }
+
+    void startWithPanelAnswerNo() {
+        Tmodul& w = start(true, false);
+        QCOMPARE(dialogs->texts(), QStringList{"Lire la mémoire du Journal ?"});
+        QCOMPARE(dialogs->shown[0].kind, Kind::Question);
+        QCOMPARE(w.texttxt->text(), QStringLiteral("Journal Lumineux - Voltamark 2009  "));
+        QCOMPARE(w.hrtxt->text(), QStringLiteral("00:00"));
+        QCOMPARE(w.datetxt->text(), QStringLiteral("14/07/2009"));
+        QVERIFY(w.envcBtn->isEnabled());
+        QVERIFY(w.Envoyer1->menuAction()->isEnabled());
+        QCOMPARE(usb->opens, 0);
+        QCOMPARE(w.panelClock().year, quint16(0));
+    }
+
+    void startWithPanelAnswerYesReadsTextAndClock() {
+        // What the panel holds before the program starts.
+        usb->firmware.handle(report({0x58, 0, 'B', 'o', 'n', 'j', 'o', 'u', 'r', 0xE9}));
+        usb->firmware.handle(report({0x34, 23, 59, 59, 31, 12, 0x07, 0xD9, 7, 30, 1}));
+        Tmodul& w = start(true, true);
+        QCOMPARE(dialogs->texts(), QStringList{"Lire la mémoire du Journal ?"});
+        QCOMPARE(w.texttxt->text(), QStringLiteral("Bonjouré"));
+        // The panel's clock runs on from 23:59:59; the date is read with it.
+        QVERIFY(w.hrtxt->text() == "23:59:59" || w.hrtxt->text().startsWith("0:0:"));
+        QVERIFY(w.datetxt->text() == "31/12/2009" || w.datetxt->text() == "1/1/2010");
+        QCOMPARE(w.revtxt->text(), QStringLiteral("7:30"));
+        QVERIFY(w.revchk->isChecked());
+        QVERIFY(w.revtxt->isEnabled());
+        QCOMPARE(w.m_alarm->text(), QStringLiteral("&désactiver sonnerie de 7:30"));
+        QCOMPARE(w.panelClock().alarmOn, quint8(1));
+        QVERIFY2(usb->openPipes.empty(), "every pipe closed after the start-up reads");
+    }
+
+    void startWithSilentPanelShowsBothReadErrors() {
+        usb->silent = true;
+        start(true, true);
+        QCOMPARE(dialogs->texts(),
+                 (QStringList{"Lire la mémoire du Journal ?",
+                              "Ré-essayez, ou Débranchez & rebranchez la carte !",
+                              "Erreur lecture usb - Débranchez & rebranchez la carte !"}));
+        QCOMPARE(dialogs->shown[1].kind, Kind::Error);
+        QCOMPARE(dialogs->shown[2].kind, Kind::Error);
+    }
+
+    void sendThenReadBackThroughTheButtons() {
+        Tmodul& w = start(true, false);
+        w.texttxt->setText(QStringLiteral("Café #I chaud"));
+        QTest::mouseClick(w.envcBtn, Qt::LeftButton);
+        QCOMPARE(dialogs->shown.last().kind, Kind::Confirm);
+        QCOMPARE(dialogs->shown.last().text, QStringLiteral("Texte envoyé !"));
+        w.texttxt->setText(QStringLiteral("autre chose"));
+        QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
+        QCOMPARE(w.texttxt->text(), QStringLiteral("Café #I chaud"));
+        QVERIFY(usb->openPipes.empty());
+        QVERIFY2(QGuiApplication::overrideCursor() == nullptr, "busy cursor restored");
+    }
+
+    void altKeysClickTheButtonsFirst() {
+        Tmodul& w = start(true, false);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.texttxt->setFocus();
+        w.texttxt->setText(QStringLiteral("AB"));
+        QTest::keyClick(&w, Qt::Key_E, Qt::AltModifier);
+        QTRY_COMPARE(usb->writes, 1);
+        QCOMPARE(dialogs->shown.last().text, QStringLiteral("Texte envoyé !"));
+        QVERIFY2(!w.Envoyer1->isVisible(), "Alt+E does not open the menu Envoyer");
+        QCOMPARE(w.texttxt->text(), QStringLiteral("AB"));
+
+        w.texttxt->setText(QStringLiteral("zz"));
+        QTest::keyClick(&w, Qt::Key_L, Qt::AltModifier);
+        QTRY_COMPARE(w.texttxt->text(), QStringLiteral("AB"));
+        QVERIFY(!w.lire1->isVisible());
+    }
+
+    void disabledButtonsIgnoreAltKeys() {
+        Tmodul& w = start(false);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_E, Qt::AltModifier);
+        QTest::qWait(50);
+        QCOMPARE(usb->writes, 0);
+        QVERIFY(!w.Envoyer1->isVisible());
+    }
+
+    void clockReadThenAlarmThenWrite() {
+        usb->firmware.handle(report({0x34, 9, 5, 0, 14, 7, 0x07, 0xD9, 0, 0, 0}));
+        Tmodul& w = start(true, false);
+        w.m_lireheure->trigger();
+        QVERIFY(w.hrtxt->text().startsWith(QStringLiteral("9:5:")));
+        QCOMPARE(w.m_alarm->text(), QStringLiteral("&Activer"));
+        QVERIFY(!w.revchk->isChecked());
+
+        dialogs->inputAnswers = {QStringLiteral("7:30")};
+        w.m_alarm->trigger();
+        QCOMPARE(dialogs->shown.last().kind, Kind::Input);
+        QCOMPARE(dialogs->shown.last().title, QStringLiteral("Réveil"));
+        QCOMPARE(dialogs->shown.last().maxLength, 255);
+        QCOMPARE(w.m_alarm->text(), QStringLiteral("&désactiver sonnerie de 7:30"));
+        QVERIFY(w.timelbl->text().endsWith(QStringLiteral("Réveil activé 7:30")));
+        QCOMPARE(w.timelbl->pos(), QPoint(14, 250));
+        QVERIFY2(!w.revchk->isChecked(), "arming from the menu leaves the box alone");
+
+        w.m_sendheur->trigger();
+        QCOMPARE(dialogs->shown.last().text,
+                 QStringLiteral("Heure / Date / Alarme mises à jour !"));
+        const auto reply = usb->firmware.handle(report({0x43, 0}));
+        QVERIFY(reply);
+        QCOMPARE((*reply)[8], 7);
+        QCOMPARE((*reply)[9], 30);
+        QCOMPARE((*reply)[10], 1);
+
+        // Disarming from the menu only resets the caption, without asking.
+        const auto before = dialogs->shown.size();
+        w.m_alarm->trigger();
+        QCOMPARE(w.m_alarm->text(), QStringLiteral("&Activer"));
+        QCOMPARE(dialogs->shown.size(), before);
+        QCOMPARE(w.panelClock().alarmOn, quint8(1));
+    }
+
+    void refusedAlarmEntriesChangeNothing_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("no colon") << "1230"
+                                  << "Heure incorrecte !";
+        QTest::newRow("hour 25") << "25:00"
+                                 << "Heure incorrecte !";
+        QTest::newRow("letters") << "ab:10"
+                                 << "'ab' is not a valid integer value.";
+        QTest::newRow("empty minute") << "12:"
+                                      << "'' is not a valid integer value.";
+    }
+    void refusedAlarmEntriesChangeNothing() {
+        QFETCH(QString, entry);
+        QFETCH(QString, shown);
+        Tmodul& w = start(false);
+        dialogs->inputAnswers = {entry};
+        w.m_alarm->trigger();
+        QCOMPARE(dialogs->shown.last().text, shown);
+        QCOMPARE(w.m_alarm->text(), QStringLiteral("&Activer"));
+        QCOMPARE(w.timelbl->text(), QStringLiteral("Heure"));
+        QCOMPARE(w.panelClock().alarmOn, quint8(0));
+        QCOMPARE(w.panelClock().alarmHour, quint8(0));
+    }
+
+    void checkBoxSwitchesTheAlarm() {
+        Tmodul& w = start(false);
+        w.revchk->click();
+        QCOMPARE(w.panelClock().alarmOn, quint8(1));
+        QVERIFY(w.revtxt->isEnabled());
+        QCOMPARE(w.m_alarm->text(), QStringLiteral("&Activer"));
+        w.revchk->click();
+        QCOMPARE(w.panelClock().alarmOn, quint8(0));
+        QVERIFY(!w.revtxt->isEnabled());
+    }
+
+    void insertion_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<int>("selection");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("start") << "abc" << 0 << 0 << "Inversevido1"
+                               << "#Iabc";
+        QTest::newRow("end") << "abc" << 3 << 0 << "Beep1"
+                             << "abc#B";
+        QTest::newRow("middle") << "abc" << 1 << 0 << "v3menu"
+                                << "a#3bc";
+        QTest::newRow("empty field") << "" << 0 << 0 << "Date1"
+                                     << "#D";
+        QTest::newRow("selection stays") << "abcdef" << 2 << 3 << "Fontemaxi1"
+                                         << "ab#Ncdef";
+        QTest::newRow("full field still takes it")
+            << QString(200, u'x') << 200 << 0 << "Heure1" << QString(200, u'x') + "#H";
+    }
+    void insertion() {
+        QFETCH(QString, text);
+        QFETCH(int, caret);
+        QFETCH(int, selection);
+        QFETCH(QString, item);
+        QFETCH(QString, expected);
+        Tmodul& w = start(false);
+        w.texttxt->setText(text);
+        if (selection > 0) {
+            w.texttxt->setSelection(caret, selection);
+        } else {
+            w.texttxt->setCursorPosition(caret);
+        }
+        w.findChild<QAction*>(item)->trigger();
+        QCOMPARE(w.texttxt->text(), expected);
+    }
+
+    void typingStopsAt200ButProgramTextMayBeLonger() {
+        Tmodul& w = start(false);
+        w.texttxt->clear();
+        w.texttxt->setFocus();
+        QTest::keyClicks(w.texttxt, QString(205, u'a'));
+        QCOMPARE(w.texttxt->text().size(), 200);
+        w.texttxt->setText(QString(202, u'b'));
+        QCOMPARE(w.texttxt->text().size(), 202);
+        QTest::keyClick(w.texttxt, Qt::Key_Backspace);
+        QCOMPARE(w.texttxt->text().size(), 201);
+        QTest::keyClick(w.texttxt, Qt::Key_C);
+        QCOMPARE(w.texttxt->text().size(), 201);
+    }
+
+    void disabledAlarmFieldIsSkippedByTab() {
+        Tmodul& w = start(false);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.datetxt->setFocus();
+        QTest::keyClick(w.datetxt, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.revchk);
+    }
+
+    void ticksBeforeStartUpDoNothing() {
+        Tmodul& w = start(false, {}, false);
+        QTest::qWait(200);  // several ticks before FormShow
+        QVERIFY(dialogs->shown.isEmpty());
+        QCOMPARE(w.ledCanvas().pixel(31 + 9, 53 + 9), QColor(Qt::transparent).rgba());
+    }
+
+    void ticksDrawTheMatrixInsideTheFrame() {
+        Tmodul& w = start(false);
+        QTest::qWait(120);
+        const QImage unlit(QDir(qEnvironmentVariable("LUMI_BIN_DIR")).filePath("led_gris.bmp"));
+        QVERIFY(!unlit.isNull());
+        const QPoint centre(unlit.width() / 2, unlit.height() / 2);
+        // The first LED at the frame's corner + 15, the last one 19 and 9 pitches on.
+        QCOMPARE(w.ledCanvas().pixel(QPoint(31, 53) + centre), unlit.pixel(centre));
+        QCOMPARE(w.ledCanvas().pixel(QPoint(31 + 19 * 18, 53 + 9 * 18) + centre),
+                 unlit.pixel(centre));
+        QCOMPARE(w.ledCanvas().pixel(10, 10), QColor(Qt::transparent).rgba());
+    }
+
+    void quitAndCloseEndTheSameWay() {
+        Tmodul& w = start(false);
+        w.Quitter1->trigger();
+        QVERIFY(!w.isVisible());
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
