@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace glyph {
 
 QString fontsFilePath(const QString& programFolder) {
@@ -13,11 +15,18 @@ std::optional<QString> writeFileAtomically(const QString& path, const QByteArray
     QSaveFile file(path);
     // A read-only folder must fail rather than fall back to writing in place.
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, so a short write (disk full, size limit) shows in write()'s count:
+    // buffered, QSaveFile commits a cut-off file and reports success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return file.errorString();
     }
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+    const qint64 written = file.write(bytes);
+    if (written != bytes.size()) {
+        const QString reason = file.error() != QFileDevice::NoError
+                                   ? file.errorString()
+                                   : QStringLiteral("écriture incomplète (%1 octets sur %2)")
+                                         .arg(std::max<qint64>(written, 0))
+                                         .arg(bytes.size());
         file.cancelWriting();
         return reason;
     }

@@ -4,6 +4,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 #include "GridDrawing.h"
 #include "core/Capture.h"
 #include "core/CellGrid.h"
@@ -324,6 +328,27 @@ private slots:
         QVERIFY(QDir(dir.path()).mkpath("fonts.txt/inside"));
         QVERIFY(writeFileAtomically(fontsFilePath(dir.path()), "x").has_value());
         QVERIFY(QFileInfo(dir.path() + "/fonts.txt/inside").isDir());
+    }
+
+    void failureMidwayKeepsGoodFile() {
+        // A file size limit makes the write fail part way, as a full disk would.
+        QTemporaryDir dir;
+        const QString path = fontsFilePath(dir.path());
+        QVERIFY(!writeFileAtomically(path, "good\r\n").has_value());
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 64;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const auto failed = writeFileAtomically(path, QByteArray(4096, 'x'));
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(failed.has_value());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("good\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"fonts.txt"});
     }
 
     void readOnlyFolderKeepsGoodFile() {
