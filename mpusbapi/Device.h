@@ -28,6 +28,8 @@ public:
                        std::uint32_t& transferred, std::uint32_t timeoutMs) = 0;
     virtual bool read(std::uint8_t endpoint, std::uint8_t* data, std::uint32_t size,
                       std::uint32_t& transferred, std::uint32_t timeoutMs) = 0;
+    // True once the device is known to be unplugged or gone.
+    virtual bool gone() const { return false; }
 };
 
 }  // namespace mpusb

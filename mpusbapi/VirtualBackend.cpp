@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -102,6 +103,14 @@ public:
         return true;
     }
 
+    bool gone() const override {
+        if (dead_) {
+            return true;
+        }
+        pollfd p{fd_.get(), POLLIN, 0};
+        return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+    }
+
 private:
     bool send(std::uint8_t type, const std::uint8_t* payload, std::size_t size,
               Clock::time_point deadline) {
@@ -190,7 +199,8 @@ private:
     std::mutex mutex_;
     mpusbwire::FrameReader reader_;
     std::deque<std::vector<std::uint8_t>> replies_;
-    bool dead_ = false;
+    // Also read without the lock, by count() and open().
+    std::atomic<bool> dead_ = false;
 };
 
 std::shared_ptr<Connection> connectTo(const std::string& path) {
@@ -220,8 +230,9 @@ std::uint32_t VirtualBackend::count(const std::string& socketPath, const DeviceI
         return 0;
     }
     const std::lock_guard lock(mutex_);
-    // Our own open pipes hold the panel's one connection: it is there.
-    if (!open_[socketPath].expired()) {
+    // Our own open pipes hold the panel's one connection: it is there,
+    // unless that connection broke.
+    if (const auto device = open_[socketPath].lock(); device && !device->gone()) {
         return 1;
     }
     return connectTo(socketPath) ? 1 : 0;
@@ -235,7 +246,8 @@ std::shared_ptr<Device> VirtualBackend::open(const std::string& socketPath, std:
     const std::lock_guard lock(mutex_);
     std::erase_if(open_, [](const auto& entry) { return entry.second.expired(); });
     std::shared_ptr<Device> device = open_[socketPath].lock();
-    if (!device) {
+    // A broken connection stays with the pipes that had it; a new one is tried.
+    if (!device || device->gone()) {
         device = connectTo(socketPath);
         if (device) {
             open_[socketPath] = device;

@@ -71,21 +71,31 @@ std::optional<ListeningSocket> ListeningSocket::open(const std::string& path, st
         error = std::string("cannot create a socket: ") + std::strerror(errno);
         return std::nullopt;
     }
+    // Bound and listening under a temporary name first, then renamed: whoever
+    // sees the socket at path can connect at once.
+    std::string temp = path + "." + std::to_string(::getpid());
+    sockaddr_un tempAddress;
+    if (!fillAddress(temp, tempAddress)) {
+        temp = path;
+        tempAddress = address;
+    }
     // The socket is born 0600: nobody else may talk to the panel, not even briefly.
     const mode_t oldMask = ::umask(0177);
-    const int bound = ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    const int bound =
+        ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&tempAddress), sizeof tempAddress);
     const int bindErrno = errno;
     ::umask(oldMask);
     if (bound != 0) {
-        error = "cannot bind " + path + ": " + std::strerror(bindErrno);
+        error = "cannot bind " + temp + ": " + std::strerror(bindErrno);
         return std::nullopt;
     }
-    ListeningSocket socket(std::move(fd), path);
-    if (::chmod(path.c_str(), 0600) != 0 || ::listen(socket.fd(), kBacklog) != 0) {
+    if (::chmod(temp.c_str(), 0600) != 0 || ::listen(fd.get(), kBacklog) != 0 ||
+        (temp != path && ::rename(temp.c_str(), path.c_str()) != 0)) {
         error = "cannot listen on " + path + ": " + std::strerror(errno);
+        ::unlink(temp.c_str());
         return std::nullopt;
     }
-    return socket;
+    return ListeningSocket(std::move(fd), path);
 }
 
 ListeningSocket::ListeningSocket(ListeningSocket&& other) noexcept

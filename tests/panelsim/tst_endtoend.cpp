@@ -1,0 +1,508 @@
+// panelsim and libmpusbapi together, over a real socket, through the six
+// exported entry points.
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QtTest>
+
+#include "SimHarness.h"
+
+using namespace std::chrono;
+
+namespace {
+
+std::string pattern(std::size_t n) {
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) {
+        s += static_cast<char>('A' + i % 26);
+    }
+    return s;
+}
+
+// The host's text send: 62-character chunks with their offsets.
+bool sendText(Pipes& pipes, const std::string& text) {
+    for (std::size_t pos = 0; pos < text.size(); pos += 62) {
+        Bytes out{};
+        out[0] = 0x58;
+        out[1] = static_cast<std::uint8_t>(pos);
+        const std::string part = text.substr(pos, 62);
+        std::copy(part.begin(), part.end(), out.begin() + 2);
+        if (!pipes.send(out)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string textOf(const Bytes& reply) {
+    const auto end = std::find(reply.begin() + 2, reply.end(), std::uint8_t{0});
+    return std::string(reply.begin() + 2, end);
+}
+
+Bytes clockWrite(std::vector<int> fields) {
+    Bytes b{};
+    b[0] = 0x34;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        b[i + 1] = static_cast<std::uint8_t>(fields[i]);
+    }
+    return b;
+}
+
+// A raw client of the socket, to send what the library never would.
+class RawClient {
+public:
+    explicit RawClient(const QString& path) : fd_(::socket(AF_UNIX, SOCK_STREAM, 0)) {
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        const QByteArray p = QFile::encodeName(path);
+        std::memcpy(a.sun_path, p.constData(), static_cast<std::size_t>(p.size()));
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    }
+    ~RawClient() { ::close(fd_); }
+    bool connected() const { return connected_; }
+    bool send(const QByteArray& bytes) {
+        return ::send(fd_, bytes.constData(), static_cast<std::size_t>(bytes.size()),
+                      MSG_NOSIGNAL) == bytes.size();
+    }
+    // Bytes that arrive within timeoutMs.
+    QByteArray receive(int timeoutMs, int want) {
+        QByteArray got;
+        const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
+        while (got.size() < want && steady_clock::now() < deadline) {
+            pollfd p{fd_, POLLIN, 0};
+            const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+            if (::poll(&p, 1, static_cast<int>(std::max<long>(left, 0))) <= 0) {
+                break;
+            }
+            char buf[256];
+            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n <= 0) {
+                break;
+            }
+            got.append(buf, static_cast<int>(n));
+        }
+        return got;
+    }
+
+private:
+    int fd_;
+    bool connected_ = false;
+};
+
+const QByteArray kHello("H\x00\x01\x01", 4);
+const QByteArray kHelloReply("h\x00\x01\x01", 4);
+
+}  // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+
+    MpusbLibrary lib;
+    std::unique_ptr<QTemporaryDir> dir;
+
+private slots:
+    void initTestCase() { QVERIFY2(lib.load(), qPrintable(lib.library.errorString())); }
+    void init() {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+        qputenv("MPUSBAPI_VIRTUAL", QFile::encodeName(dir->path() + "/panel.sock"));
+    }
+    void cleanup() { qunsetenv("MPUSBAPI_VIRTUAL"); }
+
+    void countFollowsThePanel();
+    void openRefusesWhatThePanelIsNot_data();
+    void openRefusesWhatThePanelIsNot();
+    void textSendAndReadBack();
+    void pipesGoOneWayEach();
+    void clockWriteThenRead();
+    void noReplyTimesOut();
+    void nakReply();
+    void failWriteAt();
+    void clockReplyFault();
+    void unplugAfter();
+    void panelGoneFailsAtOnce();
+    void stateSurvivesRestart();
+    void damagedStateStartsNewPanel();
+    void socketIsPrivate();
+    void liveSocketIsRefused();
+    void staleSocketIsReplaced();
+    void otherFileIsNotTouched();
+    void logRecordsReports();
+    void malformedFramesAreDropped();
+    void oneClientAtATime();
+    void badCommandLine_data();
+    void badCommandLine();
+};
+
+void EndToEndTest::countFollowsThePanel() {
+    QCOMPARE(lib.count(kPanelId), 0u);
+    {
+        Sim sim(dir->path());
+        QVERIFY(sim.start());
+        QCOMPARE(lib.count(kPanelId), 1u);
+        QCOMPARE(lib.count("VID_04D8&PID_000C"), 1u);
+        QCOMPARE(lib.count("vid_04d8&pid_000d"), 0u);
+        QCOMPARE(lib.count("vid_04d8&pid_00c"), 0u);
+        QCOMPARE(sim.stop(), 0);
+    }
+    // SIGTERM took the socket away with the panel.
+    QVERIFY(!QFileInfo::exists(dir->path() + "/panel.sock"));
+    QCOMPARE(lib.count(kPanelId), 0u);
+    QCOMPARE(lib.open(0, kPanelId, kEndpoint, 0, 0), MPUSB_INVALID_HANDLE);
+}
+
+void EndToEndTest::openRefusesWhatThePanelIsNot_data() {
+    QTest::addColumn<int>("instance");
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<QByteArray>("endpoint");
+    QTest::addColumn<int>("direction");
+    QTest::newRow("second instance") << 1 << QByteArray(kPanelId) << QByteArray(kEndpoint) << 0;
+    QTest::newRow("other product")
+        << 0 << QByteArray("vid_04d8&pid_000b") << QByteArray(kEndpoint) << 0;
+    QTest::newRow("endpoint 2") << 0 << QByteArray(kPanelId) << QByteArray("\\MCHP_EP2") << 0;
+    QTest::newRow("endpoint 0") << 0 << QByteArray(kPanelId) << QByteArray("\\MCHP_EP0") << 1;
+    QTest::newRow("no backslash") << 0 << QByteArray(kPanelId) << QByteArray("MCHP_EP1") << 0;
+    QTest::newRow("direction 2") << 0 << QByteArray(kPanelId) << QByteArray(kEndpoint) << 2;
+    QTest::newRow("trailing junk") << 0 << QByteArray(kPanelId) << QByteArray("\\MCHP_EP1x") << 0;
+}
+
+void EndToEndTest::openRefusesWhatThePanelIsNot() {
+    QFETCH(int, instance);
+    QFETCH(QByteArray, id);
+    QFETCH(QByteArray, endpoint);
+    QFETCH(int, direction);
+    Sim sim(dir->path());
+    QVERIFY(sim.start());
+    QCOMPARE(lib.open(static_cast<std::uint32_t>(instance), id.constData(), endpoint.constData(),
+                      static_cast<std::uint32_t>(direction), 0),
+             MPUSB_INVALID_HANDLE);
+    // The same panel opens fine with the right arguments.
+    Pipes pipes(lib);
+    QVERIFY(pipes.valid());
+}
+
+void EndToEndTest::textSendAndReadBack() {
+    Sim sim(dir->path());
+    QVERIFY(sim.start());
+    QCOMPARE(lib.count(kPanelId), 1u);
+    const std::string text = pattern(199);
+    {
+        Pipes pipes(lib);
+        QVERIFY(pipes.valid());
+        QVERIFY(sendText(pipes, text));
+    }
+    Pipes pipes(lib);
+    QVERIFY(pipes.send(command(0x85)));
+    const auto reply = pipes.receive(1000);
+    QVERIFY(reply);
+    QCOMPARE((*reply)[0], 0xAA);
+    QCOMPARE(std::string(reply->begin() + 2, reply->end()), text.substr(0, 62));
+}
+
+void EndToEndTest::pipesGoOneWayEach() {
+    Sim sim(dir->path());
+    QVERIFY(sim.start());
+    Pipes pipes(lib);
+    QVERIFY(pipes.valid());
+    QVERIFY(pipes.write != pipes.read);
+    Bytes b = command(0x43);
+    std::uint32_t n = 99;
+    QCOMPARE(lib.write(pipes.read, b.data(), 64, &n, 200), 0u);
+    QCOMPARE(n, 0u);
+    QCOMPARE(lib.read(pipes.write, b.data(), 64, &n, 200), 0u);
+    QCOMPARE(lib.write(pipes.write, nullptr, 64, &n, 200), 0u);
+    QCOMPARE(lib.write(pipes.write, b.data(), 64, nullptr, 200), 0u);
+    QCOMPARE(lib.read(pipes.read, nullptr, 64, &n, 200), 0u);
+    QCOMPARE(lib.write(pipes.write, b.data(), 65, &n, 200), 0u);
+    QCOMPARE(lib.write(pipes.write, b.data(), 0, &n, 200), 0u);
+    // The pipes still work after all that.
+    QVERIFY(pipes.send(command(0x43)));
+    QVERIFY(pipes.receive(1000));
+}
+
+void EndToEndTest::clockWriteThenRead() {
+    Sim sim(dir->path());
+    QVERIFY(sim.start());
+    Pipes pipes(lib);
+    QVERIFY(pipes.send(clockWrite({9, 5, 0, 14, 7, 0x07, 0xD9, 7, 30, 1})));
+    const auto ack = pipes.receive(1000);
+    QVERIFY(ack);
+    QCOMPARE((*ack)[0], 0xAA);
+    QVERIFY(pipes.send(command(0x43)));
+    const auto reply = pipes.receive(1000);
+    QVERIFY(reply);
+    QCOMPARE((*reply)[0], 0xAA);
+    // Seconds may have ticked on; the rest holds still within a test's run.
+    QCOMPARE(std::vector<int>(reply->begin() + 1, reply->begin() + 3), (std::vector<int>{9, 5}));
+    QVERIFY((*reply)[3] <= 5);
+    QCOMPARE(std::vector<int>(reply->begin() + 4, reply->begin() + 11),
+             (std::vector<int>{14, 7, 0x07, 0xD9, 7, 30, 1}));
+}
+
+void EndToEndTest::noReplyTimesOut() {
+    Sim sim(dir->path());
+    QVERIFY(sim.start({"--no-reply"}));
+    QCOMPARE(lib.count(kPanelId), 1u);
+    Pipes pipes(lib);
+    QVERIFY(pipes.send(command(0x85)));
+    const auto start = steady_clock::now();
+    QVERIFY(!pipes.receive(200));
+    const auto waited = duration_cast<milliseconds>(steady_clock::now() - start).count();
+    QVERIFY2(waited >= 199 && waited <= 220, qPrintable(QString::number(waited)));
+}
+
+void EndToEndTest::nakReply() {
+    Sim sim(dir->path());
+    QVERIFY(sim.start({"--nak"}));
+    Pipes pipes(lib);
+    for (const std::uint8_t code : {0x85, 0x43, 0x34}) {
+        QVERIFY(pipes.send(command(code)));
+        const auto reply = pipes.receive(1000);
+        QVERIFY(reply);
+        QCOMPARE((*reply)[0], 0x55);
+    }
+}
+
+void EndToEndTest::failWriteAt() {
+    Sim sim(dir->path());
+    QVERIFY(sim.start({"--fail-write-at", "3"}));
+    {
+        Pipes pipes(lib);
+        QVERIFY(sendText(pipes, "first"));
+        QVERIFY(pipes.send(command(0x99)));
+    }
+    Pipes pipes(lib);
+    QVERIFY(!sendText(pipes, "refused"));
+    // Only the refused report is lost; the panel kept the first text.
+    QVERIFY(pipes.send(command(0x85)));
+    const auto reply = pipes.receive(1000);
+    QVERIFY(reply);
+    QCOMPARE(textOf(*reply), std::string("first"));
+}
+
+void EndToEndTest::clockReplyFault() {
+    Sim sim(dir->path());
+    QVERIFY(sim.start({"--clock-reply=24,60,61,32,13,2009,99,98,128"}));
+    Pipes pipes(lib);
+    QVERIFY(pipes.send(command(0x43)));
+    const auto reply = pipes.receive(1000);
+    QVERIFY(reply);
+    QCOMPARE(std::vector<int>(reply->begin(), reply->begin() + 11),
+             (std::vector<int>{0xAA, 24, 60, 61, 32, 13, 0x07, 0xD9, 99, 98, 128}));
+}
+
+void EndToEndTest::unplugAfter() {
+    Sim sim(dir->path());
+    QVERIFY(sim.start({"--unplug-after", "2"}));
+    Pipes pipes(lib);
+    QVERIFY(sendText(pipes, "x"));
+    QVERIFY(pipes.send(command(0x85)));
+    QVERIFY(pipes.receive(1000));  // the last report still gets its answer
+    const auto start = steady_clock::now();
+    QVERIFY(!pipes.send(command(0x85)));
+    QVERIFY(duration_cast<milliseconds>(steady_clock::now() - start).count() < 50);
+    QCOMPARE(lib.count(kPanelId), 0u);
+    QCOMPARE(lib.open(0, kPanelId, kEndpoint, 0, 0), MPUSB_INVALID_HANDLE);
+}
+
+void EndToEndTest::panelGoneFailsAtOnce() {
+    Sim sim(dir->path());
+    QVERIFY(sim.start());
+    Pipes pipes(lib);
+    QVERIFY(pipes.valid());
+    sim.kill();
+    const auto start = steady_clock::now();
+    QVERIFY(!pipes.send(command(0x43)));
+    QVERIFY(!pipes.receive(1000));
+    QVERIFY(duration_cast<milliseconds>(steady_clock::now() - start).count() < 50);
+}
+
+void EndToEndTest::stateSurvivesRestart() {
+    const QString state = dir->path() + "/panel-state";
+    {
+        Sim sim(dir->path());
+        QVERIFY(sim.start({"--state", state}));
+        QVERIFY2(sim.stop() == 0, qPrintable(sim.errors()));
+        QVERIFY(sim.errors().contains("new panel"));
+        QVERIFY(sim.start({"--state", state}));
+        Pipes pipes(lib);
+        QVERIFY(sendText(pipes, "kept \xE9"));
+        QVERIFY(pipes.send(clockWrite({10, 0, 0, 1, 1, 0x07, 0xE0, 6, 45, 1})));
+        QVERIFY(pipes.receive(1000));
+    }
+    QVERIFY(!QFileInfo::exists(state + ".tmp"));
+    Sim sim(dir->path());
+    QVERIFY(sim.start({"--state", state}));
+    Pipes pipes(lib);
+    QVERIFY(pipes.send(command(0x85)));
+    const auto text = pipes.receive(1000);
+    QVERIFY(text);
+    QCOMPARE(textOf(*text), std::string("kept \xE9"));
+    QVERIFY(pipes.send(command(0x43)));
+    const auto clock = pipes.receive(1000);
+    QVERIFY(clock);
+    QCOMPARE(std::vector<int>(clock->begin() + 4, clock->begin() + 11),
+             (std::vector<int>{1, 1, 0x07, 0xE0, 6, 45, 1}));
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), 1);  // no temporary left over
+}
+
+void EndToEndTest::damagedStateStartsNewPanel() {
+    const QString state = dir->path() + "/panel-state";
+    QFile f(state);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("panelsim-state 1\ntext zz\n");
+    f.close();
+    Sim sim(dir->path());
+    QVERIFY(sim.start({"--state", state}));
+    {
+        Pipes pipes(lib);
+        QVERIFY(pipes.send(command(0x85)));
+        const auto reply = pipes.receive(1000);
+        QVERIFY(reply);
+        QCOMPARE(textOf(*reply), std::string());
+    }
+    QCOMPARE(sim.stop(), 0);
+    QVERIFY(sim.errors().contains("damaged"));
+}
+
+void EndToEndTest::socketIsPrivate() {
+    Sim sim(dir->path());
+    QVERIFY(sim.start());
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(sim.socket()).constData(), &st), 0);
+    QVERIFY(S_ISSOCK(st.st_mode));
+    QCOMPARE(st.st_mode & 0777, 0600u);
+}
+
+void EndToEndTest::liveSocketIsRefused() {
+    Sim first(dir->path());
+    QVERIFY(first.start());
+    Sim second(dir->path());
+    QVERIFY(!second.start());
+    QCOMPARE(second.stop(), 1);
+    QVERIFY(second.errors().contains("already serving"));
+    // The first one is undisturbed.
+    QCOMPARE(lib.count(kPanelId), 1u);
+}
+
+void EndToEndTest::staleSocketIsReplaced() {
+    const QString path = dir->path() + "/panel.sock";
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        const QByteArray p = QFile::encodeName(path);
+        std::memcpy(a.sun_path, p.constData(), static_cast<std::size_t>(p.size()));
+        QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        ::close(fd);  // bound, never listened: what a dead panelsim leaves
+    }
+    Sim sim(dir->path());
+    QVERIFY(sim.start());
+    QCOMPARE(lib.count(kPanelId), 1u);
+}
+
+void EndToEndTest::otherFileIsNotTouched() {
+    QFile f(dir->path() + "/panel.sock");
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("mine");
+    f.close();
+    QProcess p;
+    p.start(binDir() + "/panelsim", {"--socket", f.fileName()});
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitCode(), 1);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("mine"));
+}
+
+void EndToEndTest::logRecordsReports() {
+    const QString log = dir->path() + "/panel.log";
+    Sim sim(dir->path());
+    QVERIFY(sim.start({"--log", log}));
+    {
+        Pipes pipes(lib);
+        QVERIFY(pipes.send(command(0x85)));
+        QVERIFY(pipes.receive(1000));
+    }
+    QCOMPARE(sim.stop(), 0);
+    QFile f(log);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLatin1(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    const QRegularExpression line(
+        R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} (OUT|IN)( [0-9a-f]{2}){64}$)");
+    QVERIFY2(line.match(lines[0]).hasMatch(), qPrintable(lines[0]));
+    QVERIFY(lines[0].contains(" OUT 85 00 00"));
+    QVERIFY2(line.match(lines[1]).hasMatch(), qPrintable(lines[1]));
+    QVERIFY(lines[1].contains(" IN aa 00 00"));
+}
+
+void EndToEndTest::malformedFramesAreDropped() {
+    const QString log = dir->path() + "/panel.log";
+    Sim sim(dir->path());
+    QVERIFY(sim.start({"--log", log}));
+    {
+        RawClient raw(sim.socket());
+        QVERIFY(raw.connected());
+        QByteArray oversized("O\x10\x00", 3);  // 4096 bytes declared and sent
+        oversized += QByteArray(4096, 'x');
+        QVERIFY(raw.send(oversized));
+        QVERIFY(raw.send(QByteArray("Z\x00\x02zz", 5)));  // unknown type
+        QVERIFY(raw.send(QByteArray("O\x00\x00", 3)));    // empty report
+        QVERIFY(
+            raw.send(QByteArray("H\x00\x03"
+                                "abc",
+                                6)));  // hello with junk
+        QVERIFY(raw.send(kHello));
+        QCOMPARE(raw.receive(2000, 4), kHelloReply);
+        QVERIFY(raw.send(QByteArray("O\x00\x02", 3)));  // cut off halfway, then gone
+    }
+    // Still serving, for the next client.
+    QCOMPARE(lib.count(kPanelId), 1u);
+    QCOMPARE(sim.stop(), 0);
+    QFile f(log);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    QCOMPARE(text.count("DROP"), 4);
+    QVERIFY(!text.contains("OUT"));
+}
+
+void EndToEndTest::oneClientAtATime() {
+    Sim sim(dir->path());
+    QVERIFY(sim.start());
+    auto pipes = std::make_unique<Pipes>(lib);
+    QVERIFY(pipes->valid());
+    RawClient other(sim.socket());
+    QVERIFY(other.connected());
+    QVERIFY(other.send(kHello));
+    QCOMPARE(other.receive(200, 4), QByteArray());
+    QVERIFY(pipes->send(command(0x43)));
+    pipes.reset();  // the last pipe closed: the panel turns to the next client
+    QCOMPARE(other.receive(2000, 4), kHelloReply);
+}
+
+void EndToEndTest::badCommandLine_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("unknown flag") << QStringList{"--bogus"};
+    QTest::newRow("fail-write-at 0") << QStringList{"--fail-write-at", "0"};
+    QTest::newRow("unplug-after text") << QStringList{"--unplug-after", "many"};
+    QTest::newRow("clock-reply short") << QStringList{"--clock-reply", "1,2,3"};
+    QTest::newRow("clock-reply byte too big")
+        << QStringList{"--clock-reply", "256,0,0,1,1,2009,0,0,0"};
+    QTest::newRow("socket without path") << QStringList{"--socket"};
+}
+
+void EndToEndTest::badCommandLine() {
+    QFETCH(QStringList, args);
+    QProcess p;
+    p.start(binDir() + "/panelsim", args);
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitCode(), 2);
+    QVERIFY(p.readAllStandardError().contains("usage: panelsim"));
+}
+
+QTEST_GUILESS_MAIN(EndToEndTest)
+#include "tst_endtoend.moc"
