@@ -21,9 +21,11 @@
 namespace {
 
 constexpr char16_t kWindowTitle[] = u"Panneau à Leds - Voltamark";
-// The client area the original 561 x 317 frame leaves under its menu bar.
-constexpr QSize kClientSize(553, 264);
+// The client area a classic 561 x 317 frame leaves under its menu bar, with
+// room below the 21-pixel fields at 245.
+constexpr QSize kClientSize(553, 272);
 const QColor kSilver(192, 192, 192);
+const QColor kGreyedText(128, 128, 128);
 constexpr int kFontPixels = 11;
 constexpr int kEditHeight = 21;  // the font's cell height plus 8
 constexpr int kTypingLimit = 200;
@@ -114,12 +116,20 @@ Tmodul::Tmodul(TmodulSeams seams, QWidget* parent)
     setWindowTitle(QString::fromUtf16(kWindowTitle));
     canvas_.fill(Qt::transparent);
 
+    // Where "MS Sans Serif" is missing, a sans serif of about its widths keeps
+    // the layout's texts inside their fields; then the platform's own.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);  // the platform's sans serif where it is missing
+    font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(kFontPixels);
     setFont(font);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, kSilver);
+    // Greyed items must stay readable on silver, as on the classic look.
+    for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
+        palette.setColor(QPalette::Disabled, role, kGreyedText);
+    }
     setPalette(palette);
 
     auto* surface = new Surface(canvas_, this);

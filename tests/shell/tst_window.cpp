@@ -117,7 +117,8 @@ private slots:
     void windowFacts() {
         Tmodul& w = start(false);
         QCOMPARE(w.windowTitle(), QStringLiteral("Panneau à Leds - Voltamark"));
-        QCOMPARE(w.centralWidget()->size(), QSize(553, 264));
+        QCOMPARE(w.centralWidget()->size(), QSize(553, 272));
+        QVERIFY(w.hrtxt->geometry().bottom() < w.centralWidget()->height());
         QCOMPARE(w.palette().color(QPalette::Window), QColor(192, 192, 192));
         QCOMPARE(w.font().pixelSize(), 11);
         QCOMPARE(w.Label1->text(), QStringLiteral("Texte"));
