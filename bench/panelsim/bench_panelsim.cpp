@@ -1,0 +1,151 @@
+// Round trips through the built libmpusbapi to a running panelsim.
+//   build/bench/bench_panelsim
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "mpusbapi.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr char kId[] = "vid_04d8&pid_000c";
+constexpr char kEndpoint[] = "\\MCHP_EP1";
+
+// panelsim on a private socket, and the library pointed at it.
+class Panel {
+public:
+    Panel() {
+        char dir[] = "/tmp/panelsim-bench.XXXXXX";
+        if (::mkdtemp(dir) == nullptr) {
+            throw std::runtime_error("mkdtemp");
+        }
+        dir_ = dir;
+        socket_ = dir_ + "/panel.sock";
+        const std::string program = std::string(LUMI_BIN_DIR) + "/panelsim";
+        char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("--socket"),
+                        const_cast<char*>(socket_.c_str()), nullptr};
+        if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
+            throw std::runtime_error("cannot start " + program);
+        }
+        struct stat st {};
+        for (int i = 0; i < 500 && ::stat(socket_.c_str(), &st) != 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ::setenv("MPUSBAPI_VIRTUAL", socket_.c_str(), 1);
+        lib_ = ::dlopen((std::string(LUMI_BIN_DIR) + "/libmpusbapi.so").c_str(), RTLD_NOW);
+        if (lib_ == nullptr) {
+            throw std::runtime_error("cannot load libmpusbapi.so");
+        }
+        open = reinterpret_cast<MPUSBOpenFn>(::dlsym(lib_, "_MPUSBOpen"));
+        close = reinterpret_cast<MPUSBCloseFn>(::dlsym(lib_, "_MPUSBClose"));
+        read = reinterpret_cast<MPUSBReadFn>(::dlsym(lib_, "_MPUSBRead"));
+        write = reinterpret_cast<MPUSBWriteFn>(::dlsym(lib_, "_MPUSBWrite"));
+        count = reinterpret_cast<MPUSBGetDeviceCountFn>(::dlsym(lib_, "_MPUSBGetDeviceCount"));
+    }
+    ~Panel() {
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+        ::rmdir(dir_.c_str());
+    }
+
+    MPUSBOpenFn open = nullptr;
+    MPUSBCloseFn close = nullptr;
+    MPUSBReadFn read = nullptr;
+    MPUSBWriteFn write = nullptr;
+    MPUSBGetDeviceCountFn count = nullptr;
+
+private:
+    std::string dir_;
+    std::string socket_;
+    pid_t pid_ = 0;
+    void* lib_ = nullptr;
+};
+
+Panel& panel() {
+    static Panel p;
+    return p;
+}
+
+// One exchange on open pipes: the clock read's write and read.
+void BM_Exchange(benchmark::State& state) {
+    Panel& p = panel();
+    const std::uint32_t w = p.open(0, kId, kEndpoint, MPUSB_DIR_WRITE, 0);
+    const std::uint32_t r = p.open(0, kId, kEndpoint, MPUSB_DIR_READ, 0);
+    std::array<std::uint8_t, 64> out{0x43}, in{};
+    std::uint32_t n = 0;
+    for (auto _ : state) {
+        if (!p.write(w, out.data(), 64, &n, 1000) || !p.read(r, in.data(), 64, &n, 1000)) {
+            state.SkipWithError("exchange failed");
+            break;
+        }
+        benchmark::DoNotOptimize(in);
+    }
+    p.close(r);
+    p.close(w);
+}
+BENCHMARK(BM_Exchange)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+
+// The whole clock read as the program runs it: open both, exchange, close both.
+void BM_ClockReadOperation(benchmark::State& state) {
+    Panel& p = panel();
+    std::array<std::uint8_t, 64> out{0x43}, in{};
+    std::uint32_t n = 0;
+    for (auto _ : state) {
+        const std::uint32_t w = p.open(0, kId, kEndpoint, MPUSB_DIR_WRITE, 0);
+        const std::uint32_t r = p.open(0, kId, kEndpoint, MPUSB_DIR_READ, 0);
+        const bool ok = p.write(w, out.data(), 64, &n, 1000) && p.read(r, in.data(), 64, &n, 1000);
+        p.close(r);
+        p.close(w);
+        if (!ok) {
+            state.SkipWithError("operation failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_ClockReadOperation)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+
+// A 199-character text send: open both, four chunks, close both.
+void BM_Send199(benchmark::State& state) {
+    Panel& p = panel();
+    std::string text;
+    for (int i = 0; i < 199; ++i) {
+        text += static_cast<char>('A' + i % 26);
+    }
+    std::uint32_t n = 0;
+    for (auto _ : state) {
+        const std::uint32_t w = p.open(0, kId, kEndpoint, MPUSB_DIR_WRITE, 0);
+        const std::uint32_t r = p.open(0, kId, kEndpoint, MPUSB_DIR_READ, 0);
+        bool ok = true;
+        for (std::size_t pos = 0; pos < text.size() && ok; pos += 62) {
+            std::array<std::uint8_t, 64> out{0x58, static_cast<std::uint8_t>(pos)};
+            const std::string part = text.substr(pos, 62);
+            std::copy(part.begin(), part.end(), out.begin() + 2);
+            ok = p.write(w, out.data(), 64, &n, 1000) != 0;
+        }
+        p.close(r);
+        p.close(w);
+        if (!ok) {
+            state.SkipWithError("send failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_Send199)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+
+}  // namespace
+
+BENCHMARK_MAIN();
