@@ -19,8 +19,8 @@ public:
     };
 
     QList<Shown> shown;
-    QList<bool> yesNoAnswers;                        // taken in order; Yes when empty
-    QList<std::optional<QString>> inputAnswers;      // taken in order; cancelled when empty
+    QList<bool> yesNoAnswers;                    // taken in order; Yes when empty
+    QList<std::optional<QString>> inputAnswers;  // taken in order; cancelled when empty
 
     void error(const QString& text) override { shown.append({Kind::Error, text, {}}); }
     void confirm(const QString& text) override { shown.append({Kind::Confirm, text, {}}); }
@@ -40,7 +40,8 @@ public:
 
     QStringList texts() const {
         QStringList out;
-        for (const auto& s : shown) out.append(s.text);
+        for (const auto& s : shown)
+            out.append(s.text);
         return out;
     }
     void clear() { shown.clear(); }
