@@ -2,4 +2,6 @@
 
 #include <QApplication>
 
-void SystemBeeper::beep() { QApplication::beep(); }
+void SystemBeeper::beep() {
+    QApplication::beep();
+}

@@ -2,7 +2,9 @@
 
 #include <QLocale>
 
-QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
+QDateTime SystemClock::now() const {
+    return QDateTime::currentDateTime();
+}
 
 QString SystemClock::longTime(const QTime& time) const {
     const QLocale locale = QLocale::system();
