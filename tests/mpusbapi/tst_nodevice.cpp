@@ -2,23 +2,18 @@
 #include <QLibrary>
 #include <QtTest>
 
+#include "MpusbLibrary.h"
 #include "mpusbapi.h"
 
 class NoDeviceTest : public QObject {
     Q_OBJECT
 
-    QLibrary library{qEnvironmentVariable("LUMI_BIN_DIR") + "/libmpusbapi.so"};
-    MPUSBGetDLLVersionFn version = nullptr;
-    MPUSBGetDeviceCountFn count = nullptr;
-    MPUSBOpenFn open = nullptr;
-    MPUSBReadFn read = nullptr;
-    MPUSBWriteFn write = nullptr;
-    MPUSBCloseFn close = nullptr;
+    MpusbLibrary lib;
 
 private slots:
     void initTestCase();
     void init() { qunsetenv("MPUSBAPI_VIRTUAL"); }
-    void version1_0() { QCOMPARE(version(), MPUSB_DLL_VERSION); }
+    void version1_0() { QCOMPARE(lib.version(), MPUSB_DLL_VERSION); }
     void malformedIdentifiers_data();
     void malformedIdentifiers();
     void noPanelOnTheBus_data();
@@ -28,14 +23,7 @@ private slots:
 };
 
 void NoDeviceTest::initTestCase() {
-    QVERIFY2(library.load(), qPrintable(library.errorString()));
-    version = reinterpret_cast<MPUSBGetDLLVersionFn>(library.resolve("_MPUSBGetDLLVersion"));
-    count = reinterpret_cast<MPUSBGetDeviceCountFn>(library.resolve("_MPUSBGetDeviceCount"));
-    open = reinterpret_cast<MPUSBOpenFn>(library.resolve("_MPUSBOpen"));
-    read = reinterpret_cast<MPUSBReadFn>(library.resolve("_MPUSBRead"));
-    write = reinterpret_cast<MPUSBWriteFn>(library.resolve("_MPUSBWrite"));
-    close = reinterpret_cast<MPUSBCloseFn>(library.resolve("_MPUSBClose"));
-    QVERIFY(version && count && open && read && write && close);
+    QVERIFY2(lib.load(), qPrintable(lib.library.errorString()));
 }
 
 void NoDeviceTest::malformedIdentifiers_data() {
@@ -63,9 +51,9 @@ void NoDeviceTest::malformedIdentifiers() {
     if (!socket.isEmpty()) {
         qputenv("MPUSBAPI_VIRTUAL", socket);
     }
-    QCOMPARE(count(id.constData()), 0u);
-    QCOMPARE(open(0, id.constData(), "\\MCHP_EP1", MPUSB_DIR_WRITE, 0), MPUSB_INVALID_HANDLE);
-    QCOMPARE(open(0, id.constData(), "\\MCHP_EP1", MPUSB_DIR_READ, 0), MPUSB_INVALID_HANDLE);
+    QCOMPARE(lib.count(id.constData()), 0u);
+    QCOMPARE(lib.open(0, id.constData(), "\\MCHP_EP1", MPUSB_DIR_WRITE, 0), MPUSB_INVALID_HANDLE);
+    QCOMPARE(lib.open(0, id.constData(), "\\MCHP_EP1", MPUSB_DIR_READ, 0), MPUSB_INVALID_HANDLE);
 }
 
 void NoDeviceTest::noPanelOnTheBus_data() {
@@ -81,14 +69,15 @@ void NoDeviceTest::noPanelOnTheBus() {
         qputenv("MPUSBAPI_VIRTUAL", socket);
     }
     // A real panel on this machine's bus would make the libusb row meaningless.
-    if (socket.isEmpty() && count("vid_04d8&pid_000c") != 0) {
+    if (socket.isEmpty() && lib.count("vid_04d8&pid_000c") != 0) {
         QSKIP("a panel is plugged in");
     }
-    QCOMPARE(count("vid_04d8&pid_000c"), 0u);
-    QCOMPARE(count(nullptr), 0u);
-    QCOMPARE(open(0, "vid_04d8&pid_000c", "\\MCHP_EP1", MPUSB_DIR_WRITE, 0), MPUSB_INVALID_HANDLE);
-    QCOMPARE(open(0, nullptr, "\\MCHP_EP1", MPUSB_DIR_WRITE, 0), MPUSB_INVALID_HANDLE);
-    QCOMPARE(open(0, "vid_04d8&pid_000c", nullptr, MPUSB_DIR_READ, 0), MPUSB_INVALID_HANDLE);
+    QCOMPARE(lib.count("vid_04d8&pid_000c"), 0u);
+    QCOMPARE(lib.count(nullptr), 0u);
+    QCOMPARE(lib.open(0, "vid_04d8&pid_000c", "\\MCHP_EP1", MPUSB_DIR_WRITE, 0),
+             MPUSB_INVALID_HANDLE);
+    QCOMPARE(lib.open(0, nullptr, "\\MCHP_EP1", MPUSB_DIR_WRITE, 0), MPUSB_INVALID_HANDLE);
+    QCOMPARE(lib.open(0, "vid_04d8&pid_000c", nullptr, MPUSB_DIR_READ, 0), MPUSB_INVALID_HANDLE);
 }
 
 void NoDeviceTest::callsOnUnknownHandles_data() {
@@ -102,16 +91,16 @@ void NoDeviceTest::callsOnUnknownHandles() {
     QFETCH(quint32, handle);
     std::uint8_t buffer[64] = {0x85};
     std::uint32_t n = 77;
-    QCOMPARE(write(handle, buffer, 64, &n, 10), 0u);
+    QCOMPARE(lib.write(handle, buffer, 64, &n, 10), 0u);
     QCOMPARE(n, 0u);
     n = 77;
-    QCOMPARE(read(handle, buffer, 64, &n, 10), 0u);
+    QCOMPARE(lib.read(handle, buffer, 64, &n, 10), 0u);
     QCOMPARE(n, 0u);
-    QCOMPARE(write(handle, nullptr, 64, &n, 10), 0u);
-    QCOMPARE(write(handle, buffer, 64, nullptr, 10), 0u);
-    QCOMPARE(read(handle, nullptr, 64, &n, 10), 0u);
-    QCOMPARE(read(handle, buffer, 64, nullptr, 10), 0u);
-    QCOMPARE(close(handle), 0u);
+    QCOMPARE(lib.write(handle, nullptr, 64, &n, 10), 0u);
+    QCOMPARE(lib.write(handle, buffer, 64, nullptr, 10), 0u);
+    QCOMPARE(lib.read(handle, nullptr, 64, &n, 10), 0u);
+    QCOMPARE(lib.read(handle, buffer, 64, nullptr, 10), 0u);
+    QCOMPARE(lib.close(handle), 0u);
 }
 
 QTEST_GUILESS_MAIN(NoDeviceTest)
