@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
@@ -114,6 +115,7 @@ Tmodul::Tmodul(TmodulSeams seams, QWidget* parent)
       accelerators_(new MenuAccelerators(this)) {
     setObjectName(QStringLiteral("modul"));
     setWindowTitle(QString::fromUtf16(kWindowTitle));
+    setWindowIcon(QIcon(usbTridentPicture(false)));
     canvas_.fill(Qt::transparent);
 
     // Where "MS Sans Serif" is missing, a sans serif of about its widths keeps
