@@ -10,6 +10,9 @@
 #include <QShortcutEvent>
 #include <QValidator>
 
+#include <algorithm>
+#include <string_view>
+
 #include "Accelerators.h"
 #include "AlarmSetting.h"
 #include "ClockTransfer.h"
@@ -90,6 +93,19 @@ QLineEdit* makeEdit(const QString& text, QRect geometry, const QString& hint, QW
     edit->setGeometry(geometry);
     edit->setToolTip(hint);
     return edit;
+}
+
+// The menu's function code items come from the one table of codes.
+const FunctionCode& functionCode(std::string_view itemName) {
+    const auto* found =
+        std::find_if(kFunctionCodes.begin(), kFunctionCodes.end(),
+                     [itemName](const FunctionCode& f) { return itemName == f.itemName; });
+    Q_ASSERT(found != kFunctionCodes.end());
+    return *found;
+}
+
+QAction* addCodeItem(QMenu* menu, std::string_view itemName) {
+    return menu->addAction(QString::fromUtf16(functionCode(itemName).caption));
 }
 
 QString twoDigits(int n) {
@@ -223,19 +239,19 @@ void Tmodul::buildMenus() {
 
     texte1 = submenu(MainMenu1->addMenu(QStringLiteral("&Insérer")),
                      QStringLiteral("Insérer des codes de fonctions dans le texte"));
-    Inversevido1 = texte1->addAction(QStringLiteral("-> Inverse vidéo"));
-    Heure1 = texte1->addAction(QStringLiteral("-> Heure"));
-    Date1 = texte1->addAction(QStringLiteral("-> Date"));
-    emprature1 = texte1->addAction(QStringLiteral("-> Température"));
-    Fontemini1 = texte1->addAction(QStringLiteral("-> Fonte mini"));
-    Fontemaxi1 = texte1->addAction(QStringLiteral("-> Fonte maxi"));
+    Inversevido1 = addCodeItem(texte1, "Inversevido1");
+    Heure1 = addCodeItem(texte1, "Heure1");
+    Date1 = addCodeItem(texte1, "Date1");
+    emprature1 = addCodeItem(texte1, "emprature1");
+    Fontemini1 = addCodeItem(texte1, "Fontemini1");
+    Fontemaxi1 = addCodeItem(texte1, "Fontemaxi1");
     Vitesse11 = texte1->addMenu(QStringLiteral("-> Vitesse"));
-    v0menu = Vitesse11->addAction(QStringLiteral("0 (très lent)"));
-    v1menu = Vitesse11->addAction(QStringLiteral("1 (lent)"));
-    v2menu = Vitesse11->addAction(QStringLiteral("2 (normal)"));
-    v3menu = Vitesse11->addAction(QStringLiteral("3 (normal+)"));
-    v4menu = Vitesse11->addAction(QStringLiteral("4 (rapide)"));
-    Beep1 = texte1->addAction(QStringLiteral("-> Beep"));
+    v0menu = addCodeItem(Vitesse11, "v0menu");
+    v1menu = addCodeItem(Vitesse11, "v1menu");
+    v2menu = addCodeItem(Vitesse11, "v2menu");
+    v3menu = addCodeItem(Vitesse11, "v3menu");
+    v4menu = addCodeItem(Vitesse11, "v4menu");
+    Beep1 = addCodeItem(texte1, "Beep1");
 
     Quitter1 = MainMenu1->addAction(QStringLiteral("&Quitter"));
 
@@ -462,7 +478,8 @@ void Tmodul::Timer1Timer() {
     }
 }
 
-void Tmodul::insertCode(const QString& code) {
+void Tmodul::insertCode(const char* codeText) {
+    const QString code = QString::fromLatin1(codeText);
     const int caret =
         texttxt->hasSelectedText() ? texttxt->selectionStart() : texttxt->cursorPosition();
     texttxt->setText(insertFunctionCode(texttxt->text(), caret, code));
@@ -471,40 +488,40 @@ void Tmodul::insertCode(const QString& code) {
 }
 
 void Tmodul::Inversevido1Click() {
-    insertCode(QStringLiteral("#I"));
+    insertCode(functionCode("Inversevido1").code);
 }
 void Tmodul::Heure1Click() {
-    insertCode(QStringLiteral("#H"));
+    insertCode(functionCode("Heure1").code);
 }
 void Tmodul::Date1Click() {
-    insertCode(QStringLiteral("#D"));
+    insertCode(functionCode("Date1").code);
 }
 void Tmodul::emprature1Click() {
-    insertCode(QStringLiteral("#T"));
+    insertCode(functionCode("emprature1").code);
 }
 void Tmodul::Fontemini1Click() {
-    insertCode(QStringLiteral("#P"));
+    insertCode(functionCode("Fontemini1").code);
 }
 void Tmodul::Fontemaxi1Click() {
-    insertCode(QStringLiteral("#N"));
+    insertCode(functionCode("Fontemaxi1").code);
 }
 void Tmodul::v0menuClick() {
-    insertCode(QStringLiteral("#0"));
+    insertCode(functionCode("v0menu").code);
 }
 void Tmodul::v1menuClick() {
-    insertCode(QStringLiteral("#1"));
+    insertCode(functionCode("v1menu").code);
 }
 void Tmodul::v2menuClick() {
-    insertCode(QStringLiteral("#2"));
+    insertCode(functionCode("v2menu").code);
 }
 void Tmodul::v3menuClick() {
-    insertCode(QStringLiteral("#3"));
+    insertCode(functionCode("v3menu").code);
 }
 void Tmodul::v4menuClick() {
-    insertCode(QStringLiteral("#4"));
+    insertCode(functionCode("v4menu").code);
 }
 void Tmodul::Beep1Click() {
-    insertCode(QStringLiteral("#B"));
+    insertCode(functionCode("Beep1").code);
 }
 
 bool Tmodul::routeAltKeyToButton(int key) {

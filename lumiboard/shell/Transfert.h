@@ -131,7 +131,7 @@ private:
     void buildMenus();
     void wireEvents();
     void nameControls();
-    void insertCode(const QString& code);
+    void insertCode(const char* codeText);
     void setPanelControlsEnabled(bool enabled);
     bool routeAltKeyToButton(int key);
 
