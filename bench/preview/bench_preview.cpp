@@ -9,11 +9,6 @@
 
 namespace {
 
-class SilentBeeper final : public Beeper {
-public:
-    void beep() override {}
-};
-
 const QByteArray kText = "#PBonjour #Nle monde #I123:45 #Djournal lumineux#I ~~~ #H fin";
 
 void BM_EngineTick(benchmark::State& state) {

@@ -8,15 +8,6 @@
 
 #include "Preview.h"
 
-namespace {
-
-class SilentBeeper final : public Beeper {
-public:
-    void beep() override {}
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

@@ -47,16 +47,11 @@ public:
     void reportError(const QString&) override {}
 };
 
-class NoBeep final : public Beeper {
-public:
-    void beep() override {}
-};
-
 int child(int argc, char* argv[], const QString& binDir) {
     QApplication app(argc, argv);
     SilentDialogs dialogs;
     SystemClock clock;
-    NoBeep beeper;
+    SilentBeeper beeper;
     Tmodul modul({dialogs, clock, beeper,
                   [&](UsbApi& api, Dialogs& d) {
                       return LoadUsbLibrary(api, d, usbLibraryFileName(), {binDir});

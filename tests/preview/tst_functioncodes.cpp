@@ -3,7 +3,7 @@
 
 #include "FunctionCodes.h"
 #include "PreviewEngine.h"
-#include "PreviewFakes.h"
+#include "FakeSeams.h"
 
 class TestFunctionCodes : public QObject {
     Q_OBJECT

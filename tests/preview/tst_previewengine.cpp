@@ -3,7 +3,7 @@
 
 #include "Fonts.h"
 #include "PreviewEngine.h"
-#include "PreviewFakes.h"
+#include "FakeSeams.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "Fonts.h"
 #include "Preview.h"
-#include "PreviewFakes.h"
+#include "FakeSeams.h"
 
 namespace {
 

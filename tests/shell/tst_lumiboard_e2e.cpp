@@ -8,22 +8,13 @@
 #include "Transfert.h"
 #include "USB2Lib.h"
 
-namespace {
-
-class PlainBeeper final : public Beeper {
-public:
-    void beep() override {}
-};
-
-}  // namespace
-
 // The window against panelsim through the real USB library, as a user runs it.
 class TestLumiboardEndToEnd : public QObject {
     Q_OBJECT
 
     std::unique_ptr<PanelSimProcess> panel;
     SystemClock clock;
-    PlainBeeper beeper;
+    SilentBeeper beeper;
     RecordingDialogs dialogs;
 
     std::unique_ptr<Tmodul> startWindow(bool readMemory) {

@@ -1,26 +1,12 @@
 #include <QtTest>
 
+#include "FakeSeams.h"
 #include "FirmwareUsb.h"
 #include "PictureButton.h"
 #include "RecordingDialogs.h"
 #include "Transfert.h"
 
 namespace {
-
-// 14 July 2009, 09:05:07, French formats.
-class FixedClock final : public Clock {
-public:
-    QDateTime at{QDate(2009, 7, 14), QTime(9, 5, 7)};
-    QDateTime now() const override { return at; }
-    QString longTime(const QTime& t) const override { return t.toString(u"HH:mm:ss"); }
-    QString dateSeparator() const override { return QStringLiteral("/"); }
-};
-
-class CountingBeeper final : public Beeper {
-public:
-    int beeps = 0;
-    void beep() override { ++beeps; }
-};
 
 using Kind = RecordingDialogs::Kind;
 
@@ -63,6 +49,7 @@ class TestWindow : public QObject {
 
 private slots:
     void init() {
+        clock.at = QDateTime(QDate(2009, 7, 14), QTime(9, 5, 7));
         usb = std::make_unique<FirmwareUsb>();
         dialogs = std::make_unique<RecordingDialogs>();
     }
