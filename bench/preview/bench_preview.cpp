@@ -6,6 +6,7 @@
 #include <QImage>
 
 #include "Preview.h"
+#include "SystemSeams.h"
 
 namespace {
 

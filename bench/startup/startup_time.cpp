@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QProcess>
 
+#include "AppSetup.h"
+#include "SystemSeams.h"
 #include "Transfert.h"
 #include "USB2Lib.h"
 
@@ -49,6 +51,7 @@ public:
 
 int child(int argc, char* argv[], const QString& binDir) {
     QApplication app(argc, argv);
+    setUpApplication();
     SilentDialogs dialogs;
     SystemClock clock;
     SilentBeeper beeper;

@@ -2,25 +2,13 @@
 
 #include <QRegularExpression>
 
+#include "Cp1252.h"
+
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
 
 namespace glyph {
-
-namespace {
-
-// Windows-1252 0x80..0x9F; the five unassigned codes map to themselves, as the
-// system's own conversion does.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  //
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  //
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-}  // namespace
 
 int columnCount(QStringView text) {
     static const QRegularExpression number(
@@ -96,22 +84,13 @@ std::int16_t shiftedOffset(std::int16_t offset, int delta) {
 
 QChar charForCode(int code) {
     if (code >= 0x80 && code <= 0x9F) {
-        return QChar(kHighControls[static_cast<std::size_t>(code - 0x80)]);
+        return cp1252::decodeByte(static_cast<unsigned char>(code));
     }
     return QChar(static_cast<char16_t>(code & 0xFF));
 }
 
 int codeForChar(QChar ch) {
-    const char16_t u = ch.unicode();
-    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == u) {
-            return 0x80 + static_cast<int>(i);
-        }
-    }
-    if (u < 0x100 && !(u >= 0x80 && u <= 0x9F)) {
-        return u;
-    }
-    return -1;
+    return cp1252::encodeChar(ch.unicode());
 }
 
 }  // namespace glyph

@@ -7,11 +7,6 @@ public:
     virtual void beep() = 0;
 };
 
-class SystemBeeper final : public Beeper {
-public:
-    void beep() override;
-};
-
 // No sound at all: for runs where nobody listens (benchmarks, end-to-end tests).
 class SilentBeeper final : public Beeper {
 public:

@@ -15,14 +15,6 @@ public:
     virtual QString dateSeparator() const = 0;
 };
 
-// The real clock, with the system locale.
-class SystemClock final : public Clock {
-public:
-    QDateTime now() const override;
-    QString longTime(const QTime& time) const override;
-    QString dateSeparator() const override;
-};
-
 // Long time format of a locale with the time zone parts taken out: the panel
 // has no time zone, and the fonts could not show one anyway.
 QString longTimeFormatWithoutZone(const QString& localeFormat);

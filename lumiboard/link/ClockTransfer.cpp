@@ -1,33 +1,17 @@
 #include "ClockTransfer.h"
 
-#include "AlarmSetting.h"
 #include "ReportCoding.h"
 
-namespace {
-
-QString joined(QChar sep, std::initializer_list<unsigned> numbers) {
-    QString out;
-    for (const unsigned n : numbers) {
-        if (!out.isEmpty()) {
-            out += sep;
-        }
-        out += QString::number(n);
-    }
-    return out;
-}
-
-}  // namespace
-
-std::optional<ClockView> readClock(PanelLink& link, Dialogs& dialogs, PanelClock& clock) {
+bool readClock(PanelLink& link, Dialogs& dialogs, PanelClock& clock) {
     PanelLink::Pipes pipes(link);
     encodeReadClock(link.outReport());
     if (!pipes.write()) {
         dialogs.error(QString::fromUtf16(kClockWriteFailedOnRead));
-        return std::nullopt;
+        return false;
     }
     if (!pipes.read(kClockTimeoutMs) || link.inReport()[0] != REPLY_ACK) {
         dialogs.error(QString::fromUtf16(kClockReadFailed));
-        return std::nullopt;
+        return false;
     }
     const ClockReply reply = decodeClockReply(link.inReport());
     clock.hour = reply.clock.hour;
@@ -46,36 +30,26 @@ std::optional<ClockView> readClock(PanelLink& link, Dialogs& dialogs, PanelClock
     clock.alarmMinute = reply.clock.alarmMinute;
     clock.alarmOn = reply.clock.alarmOn;
 
-    ClockView view;
-    view.hrtxt = joined(u':', {clock.hour, clock.minute, clock.second});
-    view.datetxt = joined(u'/', {clock.day, clock.month, clock.year});
-    view.alarmArmed = clock.alarmOn != 0;
-    if (view.alarmArmed) {
-        view.revtxt = joined(u':', {clock.alarmHour, clock.alarmMinute});
-        view.alarmCaption = armedCaption(view.revtxt);
-    } else {
-        view.revtxt = QStringLiteral(" ");
-        view.alarmCaption = QString::fromUtf16(kDisarmedCaptionStored);
-    }
     pipes.close();
-    return view;
+    return true;
 }
 
-void writeClock(PanelLink& link, Dialogs& dialogs, const PanelClock& clock) {
+bool writeClock(PanelLink& link, Dialogs& dialogs, const PanelClock& clock) {
     // Panel found but its clock never read: zeros would set it to 0:0:0 on
     // 0/0/0, so the user reads it first.
     if (clock.hour == 0 && clock.minute == 0 && clock.second == 0 && clock.day == 0 &&
         clock.month == 0 && clock.year == 0) {
         dialogs.error(QString::fromUtf16(kClockUnknown));
-        return;
+        return false;
     }
     PanelLink::Pipes pipes(link);
     encodeWriteClock(link.outReport(), clock);
     // The reply's content means nothing: any successful read is an answer.
     if (!pipes.write() || !pipes.read(kClockTimeoutMs)) {
         dialogs.error(QString::fromUtf16(kClockWriteFailed));
-        return;
+        return false;
     }
     pipes.close();
     dialogs.confirm(QString::fromUtf16(kClockWritten));
+    return true;
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <optional>
-
 #include <QString>
 
 #include "Dialogs.h"
@@ -20,21 +18,12 @@ inline constexpr char16_t kClockWritten[] = u"Heure / Date / Alarme mises à jou
 inline constexpr char16_t kClockUnknown[] =
     u"Heure du panneau inconnue : lisez-la d'abord par le menu Lire > Heure/date/alarme !";
 
-// What the window shows after a successful clock read.
-struct ClockView {
-    QString hrtxt;            // "9:5:7"
-    QString datetxt;          // "14/7/2009"
-    QString revtxt;           // "7:30" when armed, " " otherwise
-    bool alarmArmed = false;  // revchk's ticked state
-    QString alarmCaption;     // m_alarm's caption
-};
+// Reads the panel's clock, date and alarm into clock. Out of range time or
+// date values are kept, after a warning that comes while the pipes are still
+// open. False, with the record unchanged, after a failed exchange (its dialog
+// shown).
+bool readClock(PanelLink& link, Dialogs& dialogs, PanelClock& clock);
 
-// Reads the panel's clock, date and alarm into clock (m_lireheureClick). Out
-// of range time or date values are kept and shown, after a warning that comes
-// while the pipes are still open. Nothing, with the record unchanged, after a
-// failed exchange (its dialog shown).
-std::optional<ClockView> readClock(PanelLink& link, Dialogs& dialogs, PanelClock& clock);
-
-// Writes clock to the panel (m_sendheurClick). Refused, with nothing sent,
-// while the record holds no time and date yet.
-void writeClock(PanelLink& link, Dialogs& dialogs, const PanelClock& clock);
+// Writes clock to the panel; true once the panel answered. Refused, with
+// nothing sent, while the record holds no time and date yet.
+bool writeClock(PanelLink& link, Dialogs& dialogs, const PanelClock& clock);

@@ -4,11 +4,11 @@
 
 #include "ReportCoding.h"
 
-void sendText(PanelLink& link, Dialogs& dialogs, const QByteArray& fieldText) {
+bool sendText(PanelLink& link, Dialogs& dialogs, const QByteArray& fieldText) {
     const QByteArray text = fieldText.left(kMaxSentChars);
     if (text.isEmpty()) {
         dialogs.error(QString::fromUtf16(kNoTextToSend));
-        return;
+        return false;
     }
     PanelLink::Pipes pipes(link);
     for (qsizetype pos = 0; pos < text.size();) {
@@ -17,13 +17,14 @@ void sendText(PanelLink& link, Dialogs& dialogs, const QByteArray& fieldText) {
             // The chunks not yet written are dropped: a half-sent text is
             // only fixed by sending again.
             dialogs.error(QString::fromUtf16(kSendFailed));
-            return;
+            return false;
         }
     }
     pipes.close();
     // Say so when the tail of a long text stayed on the PC.
     dialogs.confirm(
         QString::fromUtf16(fieldText.size() > kMaxSentChars ? kTextSentTruncated : kTextSent));
+    return true;
 }
 
 std::optional<QByteArray> readText(PanelLink& link, Dialogs& dialogs) {

@@ -16,10 +16,10 @@ inline constexpr char16_t kTextSentTruncated[] =
 inline constexpr char16_t kReadTextFailed[] = u"Ré-essayez, ou Débranchez & rebranchez la carte !";
 
 // Sends the first 199 characters of fieldText (Windows-1252 bytes) in 62-character
-// chunks and reports the outcome in a dialog (envcBtnClick without the field).
-void sendText(PanelLink& link, Dialogs& dialogs, const QByteArray& fieldText);
+// chunks and reports the outcome in a dialog; true when all of it went.
+bool sendText(PanelLink& link, Dialogs& dialogs, const QByteArray& fieldText);
 
-// Reads the panel's stored text (BitBtn1Click): the bytes to put into the
+// Reads the panel's stored text: the bytes to put into the
 // message field (" " when the panel holds none), or nothing after a failure,
 // whose dialog has then been shown.
 std::optional<QByteArray> readText(PanelLink& link, Dialogs& dialogs);

@@ -17,6 +17,13 @@ const std::array<FunctionCode, 12> kFunctionCodes = {{
     {"Beep1", u"-> Beep", "#B"},
 }};
 
+const FunctionCode* findFunctionCode(std::string_view itemName) {
+    const auto* found =
+        std::find_if(kFunctionCodes.begin(), kFunctionCodes.end(),
+                     [itemName](const FunctionCode& f) { return itemName == f.itemName; });
+    return found == kFunctionCodes.end() ? nullptr : found;
+}
+
 QString insertFunctionCode(const QString& text, int caret, const QString& code) {
     const auto at = std::clamp<qsizetype>(caret, 0, text.size());
     QString out = text;

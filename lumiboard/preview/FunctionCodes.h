@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <string_view>
 
 #include <QString>
 
@@ -14,6 +15,9 @@ struct FunctionCode {
 
 // Menu order; the five speeds sit in the submenu "-> Vitesse".
 extern const std::array<FunctionCode, 12> kFunctionCodes;
+
+// The entry of a menu item, by the item's name; null for an unknown name.
+const FunctionCode* findFunctionCode(std::string_view itemName);
 
 // The text with code inserted at caret (characters in front of the caret; the
 // start of the selection when a range is selected, which stays in the text).

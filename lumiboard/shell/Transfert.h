@@ -1,7 +1,6 @@
 #pragma once
 
-#include <functional>
-#include <optional>
+#include <string_view>
 
 #include <QAction>
 #include <QCheckBox>
@@ -14,32 +13,17 @@
 #include <QMenuBar>
 #include <QTimer>
 
-#include "Beeper.h"
-#include "Clock.h"
-#include "Dialogs.h"
-#include "PanelClock.h"
-#include "PanelLink.h"
-#include "Preview.h"
-#include "UsbApi.h"
+#include "Session.h"
 
+class AltKeyRouter;
 class PictureButton;
 class MenuAccelerators;
 
-// What the window reaches outside the program through. Tests replace each.
-struct TmodulSeams {
-    Dialogs& dialogs;
-    const Clock& clock;
-    Beeper& beeper;
-    // Binds the USB library into the api; false when it could not (the
-    // binding has shown its message).
-    std::function<bool(UsbApi&, Dialogs&)> loadUsbLibrary;
-    // Folder of the LED pictures; empty for the working directory.
-    QString imageDir;
-};
+// The window reaches outside the program through the session's seams.
+using TmodulSeams = SessionSeams;
 
-// The main window, and the owner of the program-wide state: the library
-// binding, the panel link with its pipes and reports, the panel clock record
-// and the preview.
+// The main window: builds the controls (TmodulLayout.cpp) and, in its handlers
+// (Transfert.cpp), reads them, calls the session and writes the outcome back.
 class Tmodul final : public QMainWindow {
     Q_OBJECT
 public:
@@ -89,10 +73,15 @@ public:
     QCheckBox* revchk;
 
     // Program-wide state, readable by tests.
-    const PanelClock& panelClock() const { return clock_; }
-    const Preview& preview() const { return preview_; }
+    const Session& session() const { return session_; }
+    const PanelClock& panelClock() const { return session_.panelClock(); }
+    const Preview& preview() const { return session_.preview(); }
     const QImage& ledCanvas() const { return canvas_; }
     bool formShown() const { return formShown_; }
+
+    // The filter that sends Alt+key to the window's buttons; the program
+    // installs it application-wide (routeAltKeys).
+    AltKeyRouter* altKeyRouter() const { return altKeys_; }
 
 public slots:
     void FormShow();
@@ -107,40 +96,22 @@ public slots:
     void texttxtChange();
     void Timer1Timer();
     void Quitter1Click();
-    void Inversevido1Click();
-    void Heure1Click();
-    void Date1Click();
-    void emprature1Click();
-    void Fontemini1Click();
-    void Fontemaxi1Click();
-    void v0menuClick();
-    void v1menuClick();
-    void v2menuClick();
-    void v3menuClick();
-    void v4menuClick();
-    void Beep1Click();
+    void insertCode(std::string_view itemName);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormClose();
     void buildControls(QWidget* surface);
     void buildMenus();
-    void wireEvents();
-    void nameControls();
-    void insertCode(const char* codeText);
     void setPanelControlsEnabled(bool enabled);
-    bool routeAltKeyToButton(int key);
 
-    TmodulSeams seams_;
-    std::optional<PanelLink> link_;  // exists once the library is bound
-    PanelClock clock_;
-    Preview preview_;
+    Session session_;
     QImage canvas_;
     MenuAccelerators* accelerators_;
+    AltKeyRouter* altKeys_ = nullptr;
     bool showScheduled_ = false;
     bool formShown_ = false;
 };

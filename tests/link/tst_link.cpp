@@ -1,6 +1,5 @@
 #include <QtTest>
 
-#include "AlarmSetting.h"
 #include "ClockTransfer.h"
 #include "FakePanel.h"
 #include "ReportCoding.h"
@@ -50,8 +49,6 @@ private slots:
     void readText_data();
     void readText();
 
-    void readClock_data();
-    void readClock();
     void readClockFailures_data();
     void readClockFailures();
 
@@ -60,10 +57,6 @@ private slots:
     void writeClockRefusedWithoutTime();
 
     void outReportLeftovers();
-
-    void alarmEntry_data();
-    void alarmEntry();
-    void alarmDisarm();
 };
 
 void TestLink::presence_data() {
@@ -247,97 +240,6 @@ void TestLink::readText() {
     QCOMPARE(int(link.outReport()[1]), 0);
 }
 
-void TestLink::readClock_data() {
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QStringList>("warnings");
-    QTest::addColumn<QString>("hrtxt");
-    QTest::addColumn<QString>("datetxt");
-    QTest::addColumn<QString>("revtxt");
-    QTest::addColumn<bool>("armed");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<int>("hour");
-    QTest::addColumn<int>("day");
-    QTest::addColumn<int>("month");
-
-    const QString timeWrong = "error: L\"Heure du montage est incorrecte !";
-    const QString dateWrong = "error: La date du panneau est incorrecte !";
-    QTest::newRow("all in range, armed")
-        << QByteArray::fromHex("AA 17 3B 3B 1F 0C 07 D9 07 1E 01") << QStringList{} << "23:59:59"
-        << "31/12/2009"
-        << "7:30" << true << QString("désactiver sonnerie de 7:30") << 23 << 31 << 12;
-    QTest::newRow("no leading zeros, disarmed")
-        << QByteArray::fromHex("AA 09 05 07 0E 07 07 D9 06 05 00") << QStringList{} << "9:5:7"
-        << "14/7/2009"
-        << " " << false << QString("Activer") << 9 << 14 << 7;
-    QTest::newRow("hour 24: warned, kept")
-        << QByteArray::fromHex("AA 18 00 00 0E 07 07 D9 06 05 01") << QStringList{timeWrong}
-        << "24:0:0"
-        << "14/7/2009"
-        << "6:5" << true << QString("désactiver sonnerie de 6:5") << 24 << 14 << 7;
-    QTest::newRow("second 60") << QByteArray::fromHex("AA 0C 00 3C 0E 07 07 D9 00 00 00")
-                               << QStringList{timeWrong} << "12:0:60"
-                               << "14/7/2009"
-                               << " " << false << QString("Activer") << 12 << 14 << 7;
-    QTest::newRow("day 32 month 13: one warning")
-        << QByteArray::fromHex("AA 0C 00 00 20 0D 07 D9 00 00 00") << QStringList{dateWrong}
-        << "12:0:0"
-        << "32/13/2009"
-        << " " << false << QString("Activer") << 12 << 32 << 13;
-    QTest::newRow("both warnings in order")
-        << QByteArray::fromHex("AA FF 00 00 00 FF 00 00 00 00 00")
-        << QStringList{timeWrong, dateWrong} << "255:0:0"
-        << "0/255/0"
-        << " " << false << QString("Activer") << 255 << 0 << 255;
-    QTest::newRow("day and month 0 pass")
-        << QByteArray::fromHex("AA 0C 00 00 00 00 07 DA 00 00 00") << QStringList{} << "12:0:0"
-        << "0/0/2010"
-        << " " << false << QString("Activer") << 12 << 0 << 0;
-    QTest::newRow("armed byte 0x80")
-        << QByteArray::fromHex("AA 0C 00 00 01 01 07 D9 06 05 80") << QStringList{} << "12:0:0"
-        << "1/1/2009"
-        << "6:5" << true << QString("désactiver sonnerie de 6:5") << 12 << 1 << 1;
-}
-
-void TestLink::readClock() {
-    QFETCH(QByteArray, reply);
-    QFETCH(QStringList, warnings);
-    QFETCH(QString, hrtxt);
-    QFETCH(QString, datetxt);
-    QFETCH(QString, revtxt);
-    QFETCH(bool, armed);
-    QFETCH(QString, caption);
-    QFETCH(int, hour);
-    QFETCH(int, day);
-    QFETCH(int, month);
-    FakePanel panel;
-    std::memcpy(panel.reply.data(), reply.constData(), reply.size());
-    LoggingDialogs dialogs(panel);
-    PanelLink link(FakePanel::api());
-    PanelClock clock;
-    clock.alarmOn = 1;
-
-    const auto view = ::readClock(link, dialogs, clock);
-
-    QVERIFY(view.has_value());
-    QCOMPARE(view->hrtxt, hrtxt);
-    QCOMPARE(view->datetxt, datetxt);
-    QCOMPARE(view->revtxt, revtxt);
-    QCOMPARE(view->alarmArmed, armed);
-    QCOMPARE(view->alarmCaption, caption);
-    QCOMPARE(int(clock.hour), hour);
-    QCOMPARE(int(clock.day), day);
-    QCOMPARE(int(clock.month), month);
-    QCOMPARE(int(clock.year), uchar(reply[6]) * 256 + uchar(reply[7]));
-    QCOMPARE(int(clock.alarmHour), int(uchar(reply[8])));
-    QCOMPARE(int(clock.alarmMinute), int(uchar(reply[9])));
-    QCOMPARE(int(clock.alarmOn), armed ? 1 : 0);
-    // Warnings come while both pipes are still open.
-    QCOMPARE(panel.log, QStringList({"open w", "open r", "write 1000", "read 5000"}) + warnings +
-                            QStringList({"close r", "close w"}));
-    QCOMPARE(bytesOf(panel.received.value(0)).left(2), QByteArray::fromHex("4300"));
-    QVERIFY(panel.faults.isEmpty());
-}
-
 void TestLink::readClockFailures_data() {
     QTest::addColumn<int>("ack");
     QTest::addColumn<bool>("writeFails");
@@ -369,7 +271,7 @@ void TestLink::readClockFailures() {
     PanelLink link(FakePanel::api());
     PanelClock clock{1, 2, 3, 4, 5, 2006, 7, 8, 0};
 
-    QVERIFY(!::readClock(link, dialogs, clock).has_value());
+    QVERIFY(!::readClock(link, dialogs, clock));
     QCOMPARE(panel.log, log);
     // The record keeps what it held.
     const PanelClock before{1, 2, 3, 4, 5, 2006, 7, 8, 0};
@@ -457,110 +359,10 @@ void TestLink::outReportLeftovers() {
     // A chunk clears everything after its text; the clock read keeps that.
     sendText(link, dialogs, "AB");
     PanelClock clock;
-    QVERIFY(::readClock(link, dialogs, clock).has_value());
+    QVERIFY(::readClock(link, dialogs, clock));
     QCOMPARE(bytesOf(panel.received.last()),
              QByteArray::fromHex("4300 4142") + QByteArray(60, '\0'));
     QVERIFY(panel.open.empty());
-}
-
-void TestLink::alarmEntry_data() {
-    QTest::addColumn<std::optional<QString>>("entry");
-    QTest::addColumn<QString>("dialog");  // the dialog after the input, if any
-    QTest::addColumn<int>("alarmHour");   // -1: nothing changed
-    QTest::addColumn<int>("alarmMinute");
-
-    using E = std::optional<QString>;
-    QTest::newRow("7:5") << E("7:5") << "" << 7 << 5;
-    QTest::newRow("07:30 as typed") << E("07:30") << "" << 7 << 30;
-    QTest::newRow("two minute characters") << E("12:345") << "" << 12 << 34;
-    QTest::newRow("seconds ignored") << E("12:34:56") << "" << 12 << 34;
-    QTest::newRow("blanks and signs") << E("  +9:-0") << "" << 9 << 0;
-    QTest::newRow("blank before minute") << E("23: 5") << "" << 23 << 5;
-    QTest::newRow("bounds") << E("0:59") << "" << 0 << 59;
-    QTest::newRow("cancelled") << E() << "" << -1 << -1;
-    QTest::newRow("no colon") << E("1234") << "message: Heure incorrecte !" << -1 << -1;
-    QTest::newRow("hour 24") << E("24:00") << "message: Heure incorrecte !" << -1 << -1;
-    QTest::newRow("hour 300") << E("300:10") << "message: Heure incorrecte !" << -1 << -1;
-    QTest::newRow("hour -1") << E("-1:10") << "message: Heure incorrecte !" << -1 << -1;
-    QTest::newRow("minute 60") << E("12:60") << "message: Heure incorrecte !" << -1 << -1;
-    QTest::newRow("minute 75 cut") << E("12:759") << "message: Heure incorrecte !" << -1 << -1;
-    QTest::newRow("empty hour") << E(":30") << "report: '' is not a valid integer value." << -1
-                                << -1;
-    QTest::newRow("empty minute") << E("12:") << "report: '' is not a valid integer value." << -1
-                                  << -1;
-    QTest::newRow("letters") << E("ab:30") << "report: 'ab' is not a valid integer value." << -1
-                             << -1;
-    QTest::newRow("minute half a number")
-        << E("12:3x") << "report: '3x' is not a valid integer value." << -1 << -1;
-    QTest::newRow("trailing blank")
-        << E("7 :30") << "report: '7 ' is not a valid integer value." << -1 << -1;
-    QTest::newRow("lone sign") << E("-:30") << "report: '-' is not a valid integer value." << -1
-                               << -1;
-    QTest::newRow("hour checked first")
-        << E("x:y") << "report: 'x' is not a valid integer value." << -1 << -1;
-    QTest::newRow("bad minute beats range")
-        << E("99:y") << "report: 'y' is not a valid integer value." << -1 << -1;
-    QTest::newRow("too big for an integer")
-        << E("99999999999:00") << "report: '99999999999' is not a valid integer value." << -1 << -1;
-    QTest::newRow("just past int")
-        << E("2147483648:00") << "report: '2147483648' is not a valid integer value." << -1 << -1;
-    QTest::newRow("int range but not an hour")
-        << E("2147483647:00") << "message: Heure incorrecte !" << -1 << -1;
-}
-
-void TestLink::alarmEntry() {
-    QFETCH(std::optional<QString>, entry);
-    QFETCH(QString, dialog);
-    QFETCH(int, alarmHour);
-    QFETCH(int, alarmMinute);
-    FakePanel panel;  // only for the dialogs' log
-    LoggingDialogs dialogs(panel);
-    dialogs.rec.inputAnswers << entry;
-    const PanelClock before{9, 5, 0, 14, 7, 2009, 1, 2, 0};
-    PanelClock clock = before;
-
-    const AlarmMenuOutcome out = alarmMenuClick("&Activer", dialogs, clock);
-
-    QCOMPARE(dialogs.rec.shown.size(), dialog.isEmpty() ? 1 : 2);
-    const auto& input = dialogs.rec.shown[0];
-    QCOMPARE(input.kind, RecordingDialogs::Kind::Input);
-    QCOMPARE(input.title, "Réveil");
-    QCOMPARE(input.text, "Entrez l`heure de réveil... (ex. 12:34)");
-    QCOMPARE(input.maxLength, 255);
-    if (!dialog.isEmpty()) {
-        QCOMPARE(panel.log.value(1), dialog);
-    }
-    if (alarmHour < 0) {
-        QVERIFY(!out.caption && !out.summary);
-        QCOMPARE(fields(clock), fields(before));
-        return;
-    }
-    QCOMPARE(out.caption, "désactiver sonnerie de " + *entry);
-    QCOMPARE(out.summary, QStringLiteral("Heure 9:5:0    Date 14/7/2009    Réveil activé %1:%2")
-                              .arg(alarmHour)
-                              .arg(alarmMinute));
-    QCOMPARE(int(clock.alarmHour), alarmHour);
-    QCOMPARE(int(clock.alarmMinute), alarmMinute);
-    QCOMPARE(int(clock.alarmOn), 1);
-    clock.alarmHour = before.alarmHour;
-    clock.alarmMinute = before.alarmMinute;
-    clock.alarmOn = before.alarmOn;
-    QCOMPARE(fields(clock), fields(before));
-}
-
-void TestLink::alarmDisarm() {
-    for (const QString caption : {"désactiver sonnerie de 7:30", "Activer", "&activer"}) {
-        RecordingDialogs dialogs;
-        dialogs.inputAnswers << QString("7:30");
-        const PanelClock before{9, 5, 0, 14, 7, 2009, 7, 30, 1};
-        PanelClock clock = before;
-        const AlarmMenuOutcome out = alarmMenuClick(caption, dialogs, clock);
-        QCOMPARE(out.caption, "&Activer");
-        QVERIFY(!out.summary);
-        QVERIFY(dialogs.shown.isEmpty());
-        // alarmOn stays: only unticking revchk clears it.
-        QCOMPARE(fields(clock), fields(before));
-    }
 }
 
 QTEST_GUILESS_MAIN(TestLink)

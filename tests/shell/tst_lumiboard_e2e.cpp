@@ -4,6 +4,7 @@
 #include "PanelSimProcess.h"
 #include "PictureButton.h"
 #include "RecordingDialogs.h"
+#include "SystemSeams.h"
 #include "TextTransfer.h"
 #include "Transfert.h"
 #include "USB2Lib.h"
@@ -36,21 +37,26 @@ class TestLumiboardEndToEnd : public QObject {
         return w;
     }
 
-private slots:
-    void initTestCase() {
-        panel = std::make_unique<PanelSimProcess>();
-        QVERIFY2(panel->ready(), qPrintable(panel->errorText()));
-        // The library picks its backend from the environment at its first call.
-        qputenv("MPUSBAPI_VIRTUAL", panel->socketPath().toLocal8Bit());
-    }
-    void cleanupTestCase() { panel.reset(); }
-
-    void startUpWithYesReadsThePanelsTextAndClock() {
-        // Fill the panel through the library first, as an earlier session would have.
+    // Fills the panel through the library, as an earlier session would have.
+    void fillPanel(const QByteArray& text, const PanelClock& clock) {
         UsbApi api;
         QVERIFY(LoadUsbLibrary(api, dialogs, usbLibraryFileName(), {PanelSimProcess::binDir()}));
         PanelLink link(api);
-        sendText(link, dialogs, QByteArray("Bonjour \xE9t\xE9 #D"));
+        QVERIFY(sendText(link, dialogs, text));
+        QVERIFY(writeClock(link, dialogs, clock));
+    }
+
+private slots:
+    // Every case gets a fresh panel of its own.
+    void init() {
+        panel = std::make_unique<PanelSimProcess>();
+        QVERIFY2(panel->ready(), qPrintable(panel->errorText()));
+        // Read by the library on every call.
+        panel->select();
+    }
+    void cleanup() { panel.reset(); }
+
+    void startUpWithYesReadsThePanelsTextAndClock() {
         PanelClock set;
         set.hour = 7;
         set.minute = 45;
@@ -60,7 +66,10 @@ private slots:
         set.alarmHour = 6;
         set.alarmMinute = 5;
         set.alarmOn = 1;
-        writeClock(link, dialogs, set);
+        fillPanel(QByteArray("Bonjour \xE9t\xE9 #D"), set);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
 
         const auto w = startWindow(true);
         QVERIFY(w);
@@ -86,9 +95,13 @@ private slots:
     }
 
     void clockWrittenFromTheMenuReadsBack() {
+        fillPanel("x", PanelClock{10, 0, 0, 1, 6, 2026, 6, 5, 1});
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         const auto w = startWindow(true);
         QVERIFY(w);
-        // The panel's alarm is armed from the previous case: the first click disarms.
+        // The panel's alarm is armed: the first click disarms.
         QVERIFY(w->m_alarm->text().startsWith(QStringLiteral("&désactiver")));
         w->m_alarm->trigger();
         dialogs.inputAnswers = {QStringLiteral("21:15")};

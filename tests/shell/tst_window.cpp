@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include "AppSetup.h"
 #include "FakeSeams.h"
 #include "FirmwareUsb.h"
 #include "PictureButton.h"
@@ -39,6 +40,7 @@ class TestWindow : public QObject {
         modul = std::make_unique<Tmodul>(TmodulSeams{
             *dialogs, clock, beeper, [](UsbApi& api, Dialogs&) { return FirmwareUsb::load(api); },
             qEnvironmentVariable("LUMI_BIN_DIR")});
+        routeAltKeys(*QCoreApplication::instance(), *modul);
         [&] { QVERIFY(modul->FormCreate()); }();
         if (show) {
             modul->show();
@@ -48,6 +50,7 @@ class TestWindow : public QObject {
     }
 
 private slots:
+    void initTestCase() { setUpApplication(); }
     void init() {
         clock.at = QDateTime(QDate(2009, 7, 14), QTime(9, 5, 7));
         usb = std::make_unique<FirmwareUsb>();
@@ -419,12 +422,11 @@ private slots:
 
     void ticksDrawTheMatrixInsideTheFrame() {
         Tmodul& w = start(false);
-        QTest::qWait(120);
         const QImage unlit(QDir(qEnvironmentVariable("LUMI_BIN_DIR")).filePath("led_gris.bmp"));
         QVERIFY(!unlit.isNull());
         const QPoint centre(unlit.width() / 2, unlit.height() / 2);
         // The first LED at the frame's corner + 15, the last one 19 and 9 pitches on.
-        QCOMPARE(w.ledCanvas().pixel(QPoint(31, 53) + centre), unlit.pixel(centre));
+        QTRY_COMPARE(w.ledCanvas().pixel(QPoint(31, 53) + centre), unlit.pixel(centre));
         QCOMPARE(w.ledCanvas().pixel(QPoint(31 + 19 * 18, 53 + 9 * 18) + centre),
                  unlit.pixel(centre));
         QCOMPARE(w.ledCanvas().pixel(10, 10), QColor(Qt::transparent).rgba());

@@ -44,10 +44,6 @@ int show(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const 
 
 }  // namespace
 
-QString errorReportText(const QString& message) {
-    return message.endsWith(u'.') ? message : message + u'.';
-}
-
 void QtDialogs::error(const QString& text) {
     show(parent_, QMessageBox::Critical, kErrorCaption, text, QMessageBox::Ok);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QChar>
 #include <QString>
 
 // The panel speaks bytes of the Western code page (Windows-1252); widgets hold
@@ -11,5 +12,11 @@ namespace cp1252 {
 // keeps its length in characters.
 QByteArray encode(const QString& text);
 QString decode(const QByteArray& bytes);
+
+// One code (0..255) as a character; the five codes the code page leaves
+// undefined decode to the C1 control of the same value.
+QChar decodeByte(unsigned char code);
+// The code of one character, or -1 when the code page has none for it.
+int encodeChar(char16_t u);
 
 }  // namespace cp1252

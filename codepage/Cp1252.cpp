@@ -13,20 +13,27 @@ constexpr std::array<char16_t, 32> kHigh = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
-char encodeOne(char16_t u) {
+}  // namespace
+
+int encodeChar(char16_t u) {
     if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-        return static_cast<char>(u);
+        return u;
     }
     for (std::size_t i = 0; i < kHigh.size(); ++i) {
         const char16_t mapped = kHigh[i] ? kHigh[i] : static_cast<char16_t>(0x80 + i);
         if (mapped == u) {
-            return static_cast<char>(0x80 + i);
+            return static_cast<int>(0x80 + i);
         }
     }
-    return '?';
+    return -1;
 }
 
-}  // namespace
+QChar decodeByte(unsigned char code) {
+    if (code >= 0x80 && code < 0xA0 && kHigh[code - 0x80] != 0) {
+        return QChar(kHigh[code - 0x80]);
+    }
+    return QChar(static_cast<char16_t>(code));
+}
 
 QByteArray encode(const QString& text) {
     QByteArray out;
@@ -38,7 +45,8 @@ QByteArray encode(const QString& text) {
             out.append('?');
             continue;
         }
-        out.append(encodeOne(c.unicode()));
+        const int code = encodeChar(c.unicode());
+        out.append(code < 0 ? '?' : static_cast<char>(code));
     }
     return out;
 }
@@ -47,12 +55,7 @@ QString decode(const QByteArray& bytes) {
     QString out;
     out.reserve(bytes.size());
     for (const char b : bytes) {
-        const auto u = static_cast<unsigned char>(b);
-        if (u >= 0x80 && u < 0xA0 && kHigh[u - 0x80] != 0) {
-            out.append(QChar(kHigh[u - 0x80]));
-        } else {
-            out.append(QChar(static_cast<char16_t>(u)));
-        }
+        out.append(decodeByte(static_cast<unsigned char>(b)));
     }
     return out;
 }

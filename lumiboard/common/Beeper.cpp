@@ -1,7 +1,0 @@
-#include "Beeper.h"
-
-#include <QApplication>
-
-void SystemBeeper::beep() {
-    QApplication::beep();
-}

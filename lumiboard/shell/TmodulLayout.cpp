@@ -1,0 +1,225 @@
+// The window's layout: each control is created, named and connected here, in
+// one place.
+#include <QIcon>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include "AltKeyRouter.h"
+#include "FunctionCodes.h"
+#include "MenuAccelerators.h"
+#include "PictureButton.h"
+#include "Transfert.h"
+#include "TypingLimit.h"
+
+namespace {
+
+constexpr char16_t kWindowTitle[] = u"Panneau à Leds - Voltamark";
+// The client area a classic 561 x 317 frame leaves under its menu bar, with
+// room below the 21-pixel fields at 245.
+constexpr QSize kClientSize(553, 272);
+const QColor kSilver(192, 192, 192);
+const QColor kGreyedText(128, 128, 128);
+constexpr int kFontPixels = 11;
+constexpr int kEditHeight = 21;  // the font's cell height plus 8
+constexpr int kTypingLimit = 200;
+constexpr int kTimerIntervalMs = 50;
+
+// The window's client area: the silver background and the LED matrix, drawn
+// from the picture the preview ticks paint into, so it survives being covered.
+class Surface final : public QWidget {
+public:
+    Surface(const QImage& canvas, QWidget* parent) : QWidget(parent), canvas_(canvas) {
+        setAutoFillBackground(true);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter painter(this);
+        painter.drawImage(event->rect(), canvas_, event->rect());
+    }
+
+private:
+    const QImage& canvas_;
+};
+
+template <typename T>
+T* named(T* object, const char* name) {
+    object->setObjectName(QString::fromLatin1(name));
+    return object;
+}
+
+QLabel* makeLabel(const char* name, const QString& text, QRect geometry, QWidget* parent) {
+    auto* label = named(new QLabel(text, parent), name);
+    label->setGeometry(geometry);
+    label->adjustSize();
+    label->move(geometry.topLeft());
+    label->setFocusPolicy(Qt::NoFocus);
+    return label;
+}
+
+QLineEdit* makeEdit(const char* name, const QString& text, QRect geometry, const QString& hint,
+                    QWidget* parent) {
+    auto* edit = named(new QLineEdit(text, parent), name);
+    geometry.setHeight(kEditHeight);
+    edit->setGeometry(geometry);
+    edit->setToolTip(hint);
+    return edit;
+}
+
+QMenu* makeMenu(QMenuBar* bar, const char* name, const QString& caption, const QString& hint) {
+    QMenu* menu = named(bar->addMenu(caption), name);
+    menu->menuAction()->setStatusTip(hint);  // kept as item data; no status area shows it
+    return menu;
+}
+
+}  // namespace
+
+Tmodul::Tmodul(TmodulSeams seams, QWidget* parent)
+    : QMainWindow(parent),
+      session_(std::move(seams)),
+      canvas_(kClientSize, QImage::Format_ARGB32_Premultiplied),
+      accelerators_(new MenuAccelerators(this)) {
+    setObjectName(QStringLiteral("modul"));
+    setWindowTitle(QString::fromUtf16(kWindowTitle));
+    setWindowIcon(QIcon(usbTridentPicture(false)));
+    canvas_.fill(Qt::transparent);
+
+    // "MS Sans Serif" falls back as the program's set-up arranged it.
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(kFontPixels);
+    setFont(font);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, kSilver);
+    // Greyed items must stay readable on silver, as on the classic look.
+    for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
+        palette.setColor(QPalette::Disabled, role, kGreyedText);
+    }
+    setPalette(palette);
+
+    auto* surface = new Surface(canvas_, this);
+    setCentralWidget(surface);
+    buildControls(surface);
+    buildMenus();
+    altKeys_ = new AltKeyRouter(this, {envcBtn, BitBtn1});
+
+    resize(kClientSize.width(), kClientSize.height() + MainMenu1->sizeHint().height());
+    Timer1->start();  // ticks from creation on, never stopped
+}
+
+Tmodul::~Tmodul() = default;
+
+void Tmodul::buildControls(QWidget* surface) {
+    // Window-surface items first: they lie beneath every control.
+    Label1 = makeLabel("Label1", QStringLiteral("Texte"), {8, 9, 27, 13}, surface);
+    Bevel1 = named(new QFrame(surface), "Bevel1");
+    Bevel1->setFrameStyle(QFrame::Box | QFrame::Raised);
+    Bevel1->setGeometry(16, 38, 390, 200);
+    Bevel1->setAttribute(Qt::WA_TransparentForMouseEvents);
+    timelbl = makeLabel("timelbl", QStringLiteral("Heure"), {14, 250, 29, 13}, surface);
+    timelbl->setAlignment(Qt::AlignCenter);
+    timelbl->setAttribute(Qt::WA_TranslucentBackground);
+    Label2 = makeLabel("Label2", QStringLiteral("Date"), {140, 250, 23, 13}, surface);
+    Label3 = makeLabel("Label3", QStringLiteral("Réveil"), {304, 250, 30, 13}, surface);
+
+    envcBtn = named(new PictureButton(QStringLiteral("&Envoyer"), usbTridentPicture(false),
+                                      PictureButton::Placement::LeftMargin, 13, 13, surface),
+                    "envcBtn");
+    envcBtn->setGeometry(424, 140, 110, 40);
+    envcBtn->setToolTip(QStringLiteral("Envoyer le texte au panneau"));
+    connect(envcBtn, &QPushButton::clicked, this, &Tmodul::envcBtnClick);
+
+    BitBtn1 = named(new PictureButton(QStringLiteral("&Lecture"), usbTridentPicture(true),
+                                      PictureButton::Placement::Centred, 0, 6, surface),
+                    "BitBtn1");
+    BitBtn1->setGeometry(424, 198, 110, 40);
+    BitBtn1->setToolTip(QStringLiteral("Relire le texte du panneau"));
+    connect(BitBtn1, &QPushButton::clicked, this, &Tmodul::BitBtn1Click);
+
+    texttxt = makeEdit("texttxt", QString(), {41, 5, 366, 21}, QString(), surface);
+    texttxt->setMaxLength(32767);  // the typing limit is TypingLimit's, not a cut
+    texttxt->setValidator(new TypingLimit(texttxt, kTypingLimit));
+    connect(texttxt, &QLineEdit::textChanged, this, &Tmodul::texttxtChange);
+
+    hrtxt = makeEdit("hrtxt", QStringLiteral("00:00"), {55, 245, 50, 20},
+                     QStringLiteral("Heure/minutes (ex:12:34)"), surface);
+    datetxt =
+        makeEdit("datetxt", QStringLiteral("14/07/2009"), {168, 245, 80, 20}, QString(), surface);
+    revtxt = makeEdit("revtxt", QString(), {344, 245, 50, 20},
+                      QStringLiteral("Heure réveil (ex.07:30)"), surface);
+    revtxt->setEnabled(false);
+
+    revchk = named(new QCheckBox(surface), "revchk");
+    revchk->setGeometry(288, 248, 17, 17);
+    connect(revchk, &QCheckBox::toggled, this, &Tmodul::revchkClick);
+
+    const QList<QWidget*> tabOrder = {envcBtn, BitBtn1, texttxt, hrtxt, datetxt, revtxt, revchk};
+    for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i) {
+        QWidget::setTabOrder(tabOrder[i], tabOrder[i + 1]);
+    }
+
+    Timer1 = named(new QTimer(this), "Timer1");
+    Timer1->setInterval(kTimerIntervalMs);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    connect(Timer1, &QTimer::timeout, this, &Tmodul::Timer1Timer);
+}
+
+void Tmodul::buildMenus() {
+    MainMenu1 = named(new QMenuBar(this), "MainMenu1");
+    setMenuBar(MainMenu1);
+    const auto item = [this](QMenu* menu, const char* name, const QString& caption,
+                             void (Tmodul::*handler)()) {
+        QAction* action = named(menu->addAction(caption), name);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    // The function code items take their captions and codes from the one table.
+    const auto codeItem = [this](QMenu* menu, const char* name) {
+        const FunctionCode* entry = findFunctionCode(name);
+        Q_ASSERT(entry != nullptr);
+        QAction* action = named(menu->addAction(QString::fromUtf16(entry->caption)), name);
+        connect(action, &QAction::triggered, this, [this, name] { insertCode(name); });
+        return action;
+    };
+
+    lire1 = makeMenu(MainMenu1, "lire1", QStringLiteral("&Lire"),
+                     QStringLiteral("Pour lire la mémoire du journal lumineux"));
+    m_liretexte = item(lire1, "m_liretexte", QStringLiteral("&Texte"), &Tmodul::m_liretexteClick);
+    m_lireheure =
+        item(lire1, "m_lireheure", QStringLiteral("&Heure/date/alarme"), &Tmodul::m_lireheureClick);
+
+    Envoyer1 = makeMenu(MainMenu1, "Envoyer1", QStringLiteral("&Envoyer"),
+                        QStringLiteral("Pour mettre à jour le journal lumineux"));
+    m_sendtxt = item(Envoyer1, "m_sendtxt", QStringLiteral("&Texte"), &Tmodul::m_sendtxtClick);
+    m_sendheur = item(Envoyer1, "m_sendheur", QStringLiteral("&Heure/date/Alarme"),
+                      &Tmodul::m_sendheurClick);
+
+    Alarme1 = makeMenu(MainMenu1, "Alarme1", QStringLiteral("Réveil"),
+                       QStringLiteral("Régler l'heure de réveil"));
+    m_alarm = item(Alarme1, "m_alarm", QStringLiteral("Activer"), &Tmodul::m_alarmClick);
+
+    texte1 = makeMenu(MainMenu1, "texte1", QStringLiteral("&Insérer"),
+                      QStringLiteral("Insérer des codes de fonctions dans le texte"));
+    Inversevido1 = codeItem(texte1, "Inversevido1");
+    Heure1 = codeItem(texte1, "Heure1");
+    Date1 = codeItem(texte1, "Date1");
+    emprature1 = codeItem(texte1, "emprature1");
+    Fontemini1 = codeItem(texte1, "Fontemini1");
+    Fontemaxi1 = codeItem(texte1, "Fontemaxi1");
+    Vitesse11 = named(texte1->addMenu(QStringLiteral("-> Vitesse")), "Vitesse11");
+    v0menu = codeItem(Vitesse11, "v0menu");
+    v1menu = codeItem(Vitesse11, "v1menu");
+    v2menu = codeItem(Vitesse11, "v2menu");
+    v3menu = codeItem(Vitesse11, "v3menu");
+    v4menu = codeItem(Vitesse11, "v4menu");
+    Beep1 = codeItem(texte1, "Beep1");
+
+    Quitter1 = named(MainMenu1->addAction(QStringLiteral("&Quitter")), "Quitter1");
+    connect(Quitter1, &QAction::triggered, this, &Tmodul::Quitter1Click);
+
+    for (QWidget* level : {static_cast<QWidget*>(MainMenu1), static_cast<QWidget*>(lire1),
+                           static_cast<QWidget*>(Envoyer1), static_cast<QWidget*>(Alarme1),
+                           static_cast<QWidget*>(texte1), static_cast<QWidget*>(Vitesse11)}) {
+        accelerators_->watch(level);
+    }
+}
