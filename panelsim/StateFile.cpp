@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "PanelServer.h"  // UniqueFd
+
 namespace panelsim {
 
 namespace {
@@ -37,28 +39,6 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    // Closes now, so that a failing close can be seen.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
 // Reads at most limit + 1 bytes; nullopt, with errno set, on a read error.
 std::optional<std::string> readUpTo(int fd, std::size_t limit) {
     std::string data(limit + 1, '\0');
@@ -81,7 +61,7 @@ std::optional<std::string> readUpTo(int fd, std::size_t limit) {
 }
 
 bool syncFolder(const std::string& folder) {
-    const Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0) {
         return false;
     }
@@ -95,7 +75,7 @@ LoadedState loadState(const std::string& path) {
     LoadedState loaded;
     const std::string name = "state file " + path;
     // Non-blocking, so that a FIFO cannot hang the start; refused just below.
-    const Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0) {
         if (errno == ENOENT) {
             loaded.state = newPanelState();
@@ -137,7 +117,7 @@ bool saveState(const std::string& path, const PanelState& state) {
     std::string temp = path + std::string(kTempMarker) + std::string(kTempRandom, 'X');
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
-    Fd fd(::mkostemp(name.data(), O_CLOEXEC));
+    UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
     if (fd.get() < 0) {
         return false;
     }
@@ -159,7 +139,8 @@ bool saveState(const std::string& path, const PanelState& state) {
         }
         written += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd.get()) != 0 || !fd.close() || std::rename(name.data(), path.c_str()) != 0) {
+    if (::fsync(fd.get()) != 0 || ::close(fd.release()) != 0 ||
+        std::rename(name.data(), path.c_str()) != 0) {
         return fail();
     }
     return syncFolder(folderOf(path));

@@ -38,6 +38,12 @@ struct Pipes {
         std::uint32_t n = 0;
         return lib.write(write, out.data(), 64, &n, timeoutMs) != 0 && n == 64;
     }
+    // A command that has a reply: written, and its reply read (1000 ms).
+    std::optional<Bytes> ask(std::uint8_t code) {
+        Bytes out{};
+        out[0] = code;
+        return send(out) ? receive(1000) : std::nullopt;
+    }
     std::optional<Bytes> receive(std::uint32_t timeoutMs) {
         Bytes in{};
         std::uint32_t n = 0;

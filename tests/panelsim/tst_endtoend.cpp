@@ -101,6 +101,16 @@ const QByteArray kClockRead("O\x00\x01\x43", 4);
 const QByteArray kAcceptedFrame("A\x00\x00", 3);
 const QByteArray kRefusedFrame("F\x00\x00", 3);
 
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 // User and system CPU time a process has used so far, from /proc.
 double cpuSeconds(qint64 pid) {
     QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -388,16 +398,12 @@ void EndToEndTest::stateSurvivesRestart() {
 void EndToEndTest::damagedStateStartsNewPanel() {
     const QString state = dir->path() + "/panel-state";
     const QByteArray damaged("panelsim-state 1\ntext zz\n");
-    QFile f(state);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(damaged);
-    f.close();
+    QVERIFY(writeFile(state, damaged));
     PanelSimProcess sim(PanelSimProcess::notStarted, dir->path());
     QVERIFY(sim.start({"--state", state}));
     {
         Pipes pipes(lib);
-        QVERIFY(pipes.send(command(0x85)));
-        const auto reply = pipes.receive(1000);
+        const auto reply = pipes.ask(0x85);
         QVERIFY(reply);
         QCOMPARE(textOf(*reply), std::string("Journal lumineux #H  "));
         // The first change writes the new panel, never over the damaged file.
@@ -405,22 +411,18 @@ void EndToEndTest::damagedStateStartsNewPanel() {
     }
     QCOMPARE(sim.stop(), 0);
     QVERIFY(sim.output().contains("damaged"));
-    QFile aside(state + ".bad");
-    QVERIFY(aside.open(QIODevice::ReadOnly));
-    QCOMPARE(aside.readAll(), damaged);
+    QCOMPARE(readFile(state + ".bad"), damaged);
 }
 
 void EndToEndTest::newPanelHoldsItsOwnMessage() {
     PanelSimProcess sim(PanelSimProcess::notStarted, dir->path());
     QVERIFY(sim.start({"--state", dir->path() + "/first-run"}));
     Pipes pipes(lib);
-    QVERIFY(pipes.send(command(0x85)));
-    const auto text = pipes.receive(1000);
+    const auto text = pipes.ask(0x85);
     QVERIFY(text);
     QCOMPARE(textOf(*text), std::string("Journal lumineux #H  "));
     // Its clock is the computer's, no alarm set.
-    QVERIFY(pipes.send(command(0x43)));
-    const auto clock = pipes.receive(1000);
+    const auto clock = pipes.ask(0x43);
     QVERIFY(clock);
     const auto& c = *clock;
     const QDateTime panel(QDate(c[6] * 256 + c[7], c[5], c[4]), QTime(c[1], c[2], c[3]));
@@ -434,11 +436,8 @@ void EndToEndTest::stateFileThatCannotBeReadIsKept() {
     // Mode 000 stops only an ordinary user: as root, run panelsim as nobody.
     const bool root = ::geteuid() == 0;
     const QString state = dir->path() + "/panel-state";
-    QFile f(state);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("panelsim-state 1\n");
-    f.close();
-    QVERIFY(f.setPermissions(QFileDevice::Permissions()));
+    QVERIFY(writeFile(state, "panelsim-state 1\n"));
+    QVERIFY(QFile(state).setPermissions(QFileDevice::Permissions()));
     if (root) {
         QVERIFY(QFile(dir->path()).setPermissions(QFileDevice::Permissions(0x7777)));
     }
@@ -494,9 +493,7 @@ void EndToEndTest::staleTemporariesAreCleared() {
     const QStringList others{"panel-state.tmp-toolong", "panel-state.backup",
                              "panel-state.tmp-ab.cd", "other.tmp-a1B2c3"};
     for (const QString& name : ours + others) {
-        QFile f(dir->path() + "/" + name);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("panelsim-state 1\n");
+        QVERIFY(writeFile(dir->path() + "/" + name, "panelsim-state 1\n"));
     }
     PanelSimProcess sim(PanelSimProcess::notStarted, dir->path());
     QVERIFY(sim.start({"--state", state}));
@@ -511,25 +508,15 @@ void EndToEndTest::staleTemporariesAreCleared() {
 
 void EndToEndTest::logIsPrivateAndAppended() {
     const QString log = dir->path() + "/panel.log";
-    {
-        QFile f(log);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("earlier line\n");
-    }
+    QVERIFY(writeFile(log, "earlier line\n"));
     const QString fresh = dir->path() + "/fresh.log";
     PanelSimProcess sim(PanelSimProcess::notStarted, dir->path());
     for (const QString& file : {log, fresh}) {
         QVERIFY(sim.start({"--log", file}));
-        {
-            Pipes pipes(lib);
-            QVERIFY(pipes.send(command(0x43)));
-            QVERIFY(pipes.receive(1000));
-        }
+        QVERIFY(Pipes(lib).ask(0x43));
         QCOMPARE(sim.stop(), 0);
     }
-    QFile f(log);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray text = f.readAll();
+    const QByteArray text = readFile(log);
     QVERIFY(text.startsWith("earlier line\n"));
     QCOMPARE(text.count(" OUT 43"), 1);
     struct stat st {};
@@ -539,20 +526,14 @@ void EndToEndTest::logIsPrivateAndAppended() {
 
 void EndToEndTest::logNeverFollowsALink() {
     const QString target = dir->path() + "/elsewhere";
-    {
-        QFile f(target);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("not a log");
-    }
+    QVERIFY(writeFile(target, "not a log"));
     const QString log = dir->path() + "/panel.log";
     QVERIFY(QFile::link(target, log));
     PanelSimProcess sim(PanelSimProcess::notStarted, dir->path());
     QVERIFY(!sim.start({"--log", log}));
     QCOMPARE(sim.stop(), 1);
     QVERIFY2(sim.output().contains("cannot open the log"), qPrintable(sim.output()));
-    QFile f(target);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("not a log"));
+    QCOMPARE(readFile(target), QByteArray("not a log"));
 }
 
 void EndToEndTest::socketIsPrivate() {
@@ -662,8 +643,7 @@ void EndToEndTest::oneClientAtATime() {
     QVERIFY(sim.start());
     auto pipes = std::make_unique<Pipes>(lib);
     QVERIFY(pipes->valid());
-    QVERIFY(pipes->send(command(0x43)));
-    QVERIFY(pipes->receive(1000));
+    QVERIFY(pipes->ask(0x43));
     RawClient other(sim.socketPath());
     QVERIFY(other.connected());
     // The presence test answers at once, though the panel is held...
@@ -672,8 +652,7 @@ void EndToEndTest::oneClientAtATime() {
     // ...but its reports wait for their turn: refused.
     QVERIFY(other.send(kClockRead));
     QCOMPARE(other.receive(2000, 3), kRefusedFrame);
-    QVERIFY(pipes->send(command(0x43)));
-    QVERIFY(pipes->receive(1000));
+    QVERIFY(pipes->ask(0x43));
     pipes.reset();  // the last pipe closed: the panel turns to the next client
     QVERIFY(other.send(kClockRead));
     const QByteArray answer = other.receive(2000, 3 + 3 + 64);
