@@ -103,7 +103,8 @@ LoadedState loadState(const std::string& path) {
         }
     }
     const std::string aside = path + ".bad";
-    if (std::rename(path.c_str(), aside.c_str()) != 0) {
+    // Never over an earlier damaged file: that one is kept too.
+    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) != 0) {
         loaded.note = name + " is damaged and cannot be moved aside to " + aside + ": " +
                       std::strerror(errno) + "; not starting";
         return loaded;

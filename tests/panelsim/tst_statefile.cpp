@@ -48,6 +48,9 @@ private slots:
                                << "damaged";
         QTest::newRow("far too big") << "file" << good + QByteArray(5000, '\n') << "aside"
                                      << "damaged";
+        QTest::newRow("damaged, an earlier .bad there")
+            << "file+bad" << QByteArray("panelsim-state 1\n") << "refused"
+            << "cannot be moved aside";
         QTest::newRow("FIFO") << "fifo" << QByteArray() << "refused"
                               << "not a regular file";
         QTest::newRow("folder") << "folder" << QByteArray() << "refused"
@@ -60,10 +63,15 @@ private slots:
         QFETCH(QString, outcome);
         QFETCH(QString, note);
         const QByteArray name = QFile::encodeName(path());
-        if (kind == "file") {
+        if (kind.startsWith("file")) {
             QFile f(path());
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(bytes);
+        }
+        if (kind == "file+bad") {
+            QFile f(path() + ".bad");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("earlier");
         } else if (kind == "fifo") {
             QCOMPARE(::mkfifo(name.constData(), 0600), 0);
         } else if (kind == "folder") {
@@ -85,6 +93,10 @@ private slots:
             QFile aside(path() + ".bad");
             QVERIFY(aside.open(QIODevice::ReadOnly));
             QCOMPARE(aside.readAll(), bytes);
+        } else if (kind == "file+bad") {
+            QFile earlier(path() + ".bad");
+            QVERIFY(earlier.open(QIODevice::ReadOnly));
+            QCOMPARE(earlier.readAll(), QByteArray("earlier"));
         } else {
             QVERIFY(!QFileInfo::exists(path() + ".bad"));
         }
