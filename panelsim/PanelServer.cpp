@@ -7,7 +7,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace panelsim {
@@ -109,16 +111,48 @@ ListeningSocket::~ListeningSocket() {
     }
 }
 
+struct PanelServer::Client {
+    UniqueFd fd;
+    mpusbwire::FrameReader reader;
+    Clock::time_point lastHeard;
+    bool closed = false;
+};
+
 PanelServer::PanelServer(ListeningSocket& socket, Panel& panel, ReportLog& log,
-                         std::function<void()> onStateChanged)
-    : socket_(socket), panel_(panel), log_(log), onStateChanged_(std::move(onStateChanged)) {}
+                         std::function<void()> onStateChanged, std::chrono::milliseconds idleLimit)
+    : socket_(socket),
+      panel_(panel),
+      log_(log),
+      onStateChanged_(std::move(onStateChanged)),
+      idleLimit_(idleLimit) {}
+
+PanelServer::~PanelServer() = default;
 
 int PanelServer::run(int stopFd) {
     for (;;) {
-        // While a client is served the next one waits in the backlog.
-        pollfd fds[2] = {{stopFd, POLLIN, 0},
-                         {client_.get() >= 0 ? client_.get() : socket_.fd(), POLLIN, 0}};
-        const int rc = ::poll(fds, 2, -1);
+        const auto now = Clock::now();
+        std::optional<Clock::time_point> wake = releaseIdleHolder(now);
+        if (acceptResumes_ && now >= *acceptResumes_) {
+            acceptResumes_.reset();
+        }
+        const bool accepting = !acceptResumes_;
+        if (!accepting && (!wake || *acceptResumes_ < *wake)) {
+            wake = acceptResumes_;
+        }
+
+        std::vector<pollfd> fds;
+        fds.push_back({stopFd, POLLIN, 0});
+        // A resting listening socket is polled for nothing, i.e. left out.
+        fds.push_back({socket_.fd(), static_cast<short>(accepting ? POLLIN : 0), 0});
+        for (const auto& client : clients_) {
+            fds.push_back({client->fd.get(), POLLIN, 0});
+        }
+        int timeout = -1;
+        if (wake) {
+            timeout = static_cast<int>(std::max<std::int64_t>(
+                std::chrono::ceil<std::chrono::milliseconds>(*wake - now).count(), 0));
+        }
+        const int rc = ::poll(fds.data(), fds.size(), timeout);
         if (rc < 0) {
             if (errno == EINTR) {
                 continue;
@@ -128,58 +162,109 @@ int PanelServer::run(int stopFd) {
         if (fds[0].revents != 0) {
             return 0;
         }
-        if (fds[1].revents == 0) {
-            continue;
-        }
-        if (client_.get() >= 0) {
-            receive();
-        } else if (fds[1].revents & POLLIN) {
-            accept();
-        } else {
+        if (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) {
             return 1;
         }
+        // Clients first: an accept may push one out of the list.
+        for (std::size_t i = 0; i < clients_.size(); ++i) {
+            if (fds[i + 2].revents != 0 && !clients_[i]->closed) {
+                receive(*clients_[i]);
+            }
+        }
+        std::erase_if(clients_, [](const auto& client) { return client->closed; });
+        if (fds[1].revents & POLLIN) {
+            accept();
+        }
     }
+}
+
+std::optional<PanelServer::Clock::time_point> PanelServer::releaseIdleHolder(
+    Clock::time_point now) {
+    if (holder_ == nullptr) {
+        return std::nullopt;
+    }
+    const auto due = holder_->lastHeard + idleLimit_;
+    if (now < due) {
+        return due;
+    }
+    holder_ = nullptr;
+    return std::nullopt;
 }
 
 void PanelServer::accept() {
     const int fd = ::accept4(socket_.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED ||
+            errno == EPROTO) {
+            return;
+        }
+        // Out of descriptors or memory: the connection stays in the backlog,
+        // and asking again at once would only spin. Rest, longer each time.
+        if (acceptBackoff_.count() == 0) {
+            std::fprintf(stderr, "panelsim: cannot take a connection: %s; trying again shortly\n",
+                         std::strerror(errno));
+        }
+        acceptBackoff_ = std::clamp(acceptBackoff_ * 2, std::chrono::milliseconds(50),
+                                    std::chrono::milliseconds(1000));
+        acceptResumes_ = Clock::now() + acceptBackoff_;
         return;
     }
-    client_.reset(fd);
-    reader_ = {};
+    acceptBackoff_ = std::chrono::milliseconds(0);
     // An unplugged panel is gone: the host sees the connection drop at once.
     if (panel_.unplugged()) {
-        closeClient();
+        ::close(fd);
+        return;
     }
+    if (clients_.size() >= kMaxClients) {
+        // Room for the newcomer: the client silent the longest goes, never the holder.
+        Client* silent = nullptr;
+        for (const auto& other : clients_) {
+            if (other.get() != holder_ &&
+                (silent == nullptr || other->lastHeard < silent->lastHeard)) {
+                silent = other.get();
+            }
+        }
+        if (silent != nullptr) {
+            closeClient(*silent);
+            std::erase_if(clients_, [](const auto& c) { return c->closed; });
+        }
+    }
+    auto client = std::make_unique<Client>();
+    client->fd.reset(fd);
+    client->lastHeard = Clock::now();
+    clients_.push_back(std::move(client));
 }
 
-void PanelServer::closeClient() {
-    client_.reset();
-    reader_ = {};
+void PanelServer::closeClient(Client& client) {
+    if (holder_ == &client) {
+        holder_ = nullptr;
+    }
+    client.fd.reset();
+    client.closed = true;
 }
 
-void PanelServer::receive() {
+void PanelServer::receive(Client& client) {
     std::uint8_t buffer[4096];
-    const ssize_t n = ::recv(client_.get(), buffer, sizeof buffer, 0);
+    const ssize_t n = ::recv(client.fd.get(), buffer, sizeof buffer, 0);
     if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
         return;
     }
     if (n <= 0) {
-        closeClient();
+        closeClient(client);
         return;
     }
-    reader_.feed(buffer, static_cast<std::size_t>(n));
-    while (client_.get() >= 0) {
-        const auto frame = reader_.next();
+    client.lastHeard = Clock::now();
+    client.reader.feed(buffer, static_cast<std::size_t>(n));
+    while (!client.closed) {
+        const auto frame = client.reader.next();
         if (!frame) {
             break;
         }
-        handle(*frame);
+        handle(client, *frame);
     }
 }
 
-void PanelServer::handle(const mpusbwire::Frame& frame) {
+void PanelServer::handle(Client& client, const mpusbwire::Frame& frame) {
     const auto drop = [&](const char* why) {
         char what[96];
         std::snprintf(what, sizeof what, "%s frame type 0x%02x length %zu", why, frame.type,
@@ -197,7 +282,7 @@ void PanelServer::handle(const mpusbwire::Frame& frame) {
                 return;
             }
             const std::uint8_t version = mpusbwire::kVersion;
-            send(mpusbwire::kHelloReply, &version, 1);
+            send(client, mpusbwire::kHelloReply, &version, 1);
             return;
         }
         case mpusbwire::kOut: {
@@ -205,6 +290,12 @@ void PanelServer::handle(const mpusbwire::Frame& frame) {
                 drop("malformed");
                 return;
             }
+            if (holder_ != nullptr && holder_ != &client) {
+                drop("busy: the panel serves another client;");
+                send(client, mpusbwire::kRefused, nullptr, 0);
+                return;
+            }
+            holder_ = &client;
             // A short report reaches the firmware padded with zeros.
             Report out{};
             std::copy(frame.payload.begin(), frame.payload.end(), out.begin());
@@ -213,17 +304,21 @@ void PanelServer::handle(const mpusbwire::Frame& frame) {
             if (outcome.stateChanged && onStateChanged_) {
                 onStateChanged_();
             }
-            if (!send(outcome.accepted ? mpusbwire::kAccepted : mpusbwire::kRefused, nullptr, 0)) {
+            if (!send(client, outcome.accepted ? mpusbwire::kAccepted : mpusbwire::kRefused,
+                      nullptr, 0)) {
                 return;
             }
             if (outcome.reply) {
                 log_.report("IN", outcome.reply->data(), outcome.reply->size());
-                if (!send(mpusbwire::kIn, outcome.reply->data(), outcome.reply->size())) {
+                if (!send(client, mpusbwire::kIn, outcome.reply->data(), outcome.reply->size())) {
                     return;
                 }
             }
             if (panel_.unplugged()) {
-                closeClient();
+                // Gone for every client, not only this one.
+                for (const auto& other : clients_) {
+                    closeClient(*other);
+                }
             }
             return;
         }
@@ -233,18 +328,19 @@ void PanelServer::handle(const mpusbwire::Frame& frame) {
     }
 }
 
-bool PanelServer::send(std::uint8_t type, const std::uint8_t* payload, std::size_t size) {
+bool PanelServer::send(Client& client, std::uint8_t type, const std::uint8_t* payload,
+                       std::size_t size) {
     const std::vector<std::uint8_t> frame = mpusbwire::encode(type, payload, size);
     std::size_t sent = 0;
     while (sent < frame.size()) {
         const ssize_t n =
-            ::send(client_.get(), frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
+            ::send(client.fd.get(), frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
             // Gone, or so far behind on its replies that it is not listening.
-            closeClient();
+            closeClient(client);
             return false;
         }
         sent += static_cast<std::size_t>(n);

@@ -1,11 +1,20 @@
-// Serves a Panel on a Unix stream socket, one client at a time (the protocol
-// is in mpusbapi/VirtualWire.h). Plain POSIX: poll on the listening socket,
-// the client and a signal descriptor.
+// Serves a Panel on a Unix stream socket (the protocol is in
+// mpusbapi/VirtualWire.h). Plain POSIX: poll on the listening socket, the
+// clients and a signal descriptor.
+//
+// Every client is answered its hello at once, so a presence test never waits
+// on another client. The panel itself serves one client at a time: the first
+// to send a report holds it until it leaves or stays silent for the idle
+// limit; meanwhile the reports of others are refused, as a second claim of a
+// USB device is.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Panel.h"
 #include "ReportLog.h"
@@ -56,27 +65,44 @@ private:
 
 class PanelServer {
 public:
+    using Clock = std::chrono::steady_clock;
+    // How long a client may hold the panel without a word.
+    static constexpr std::chrono::milliseconds kIdleLimit{3000};
+    // Clients beyond this many push out the one silent the longest.
+    static constexpr std::size_t kMaxClients = 16;
+
     // onStateChanged runs after each report that changed the panel's memory.
     PanelServer(ListeningSocket& socket, Panel& panel, ReportLog& log,
-                std::function<void()> onStateChanged);
+                std::function<void()> onStateChanged,
+                std::chrono::milliseconds idleLimit = kIdleLimit);
+    ~PanelServer();
 
     // Serves until stopFd (a signalfd) becomes readable. Returns 0, or 1 on a
     // failure of the listening socket itself.
     int run(int stopFd);
 
 private:
+    struct Client;
+
     void accept();
-    void closeClient();
-    void receive();
-    void handle(const mpusbwire::Frame& frame);
-    bool send(std::uint8_t type, const std::uint8_t* payload, std::size_t size);
+    void closeClient(Client& client);
+    void receive(Client& client);
+    void handle(Client& client, const mpusbwire::Frame& frame);
+    bool send(Client& client, std::uint8_t type, const std::uint8_t* payload, std::size_t size);
+    // Frees the panel from a silent holder; returns when the next check is due.
+    std::optional<Clock::time_point> releaseIdleHolder(Clock::time_point now);
 
     ListeningSocket& socket_;
     Panel& panel_;
     ReportLog& log_;
     std::function<void()> onStateChanged_;
-    UniqueFd client_;
-    mpusbwire::FrameReader reader_;
+    std::chrono::milliseconds idleLimit_;
+    std::vector<std::unique_ptr<Client>> clients_;
+    Client* holder_ = nullptr;  // the client the panel serves, if any
+    // After a failing accept (out of descriptors), the listening socket rests
+    // until then, so the loop does not spin on a connection it cannot take.
+    std::optional<Clock::time_point> acceptResumes_;
+    std::chrono::milliseconds acceptBackoff_{0};
 };
 
 }  // namespace panelsim

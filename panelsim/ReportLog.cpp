@@ -1,14 +1,35 @@
 #include "ReportLog.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 namespace panelsim {
 
 ReportLog::ReportLog(const std::string& path) : enabled_(!path.empty()) {
-    if (enabled_) {
-        out_.open(path, std::ios::app);
+    if (!enabled_) {
+        return;
+    }
+    // Non-blocking only for the open, so that a FIFO without a reader fails
+    // instead of hanging the start.
+    fd_ = ::open(path.c_str(),
+                 O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+                 0600);
+    if (fd_ < 0) {
+        error_ = std::strerror(errno);
+        return;
+    }
+    ::fcntl(fd_, F_SETFL, O_APPEND);
+}
+
+ReportLog::~ReportLog() {
+    if (fd_ >= 0) {
+        ::close(fd_);
     }
 }
 
@@ -28,7 +49,7 @@ void ReportLog::dropped(std::string_view what) {
 }
 
 void ReportLog::line(std::string_view text) {
-    if (!enabled_ || !out_) {
+    if (fd_ < 0) {
         return;
     }
     const auto now = std::chrono::system_clock::now();
@@ -41,8 +62,19 @@ void ReportLog::line(std::string_view text) {
     std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &tm);
     char millis[8];
     std::snprintf(millis, sizeof millis, ".%03d", static_cast<int>(ms.count()));
-    out_ << stamp << millis << ' ' << text << '\n';
-    out_.flush();
+    std::string all = std::string(stamp) + millis + ' ' + std::string(text) + '\n';
+    // One write per line: O_APPEND keeps lines whole even with other writers.
+    std::string_view rest = all;
+    while (!rest.empty()) {
+        const ssize_t n = ::write(fd_, rest.data(), rest.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return;  // a full disk loses log lines, never the panel's service
+        }
+        rest.remove_prefix(static_cast<std::size_t>(n));
+    }
 }
 
 }  // namespace panelsim

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -11,9 +10,16 @@ namespace panelsim {
 
 class ReportLog {
 public:
-    // An empty path logs nothing.
+    // An empty path logs nothing. The file holds every text sent, so it is
+    // created private (0600), and a symbolic link at path is refused.
     explicit ReportLog(const std::string& path);
-    bool failed() const { return enabled_ && !out_; }
+    ~ReportLog();
+    ReportLog(const ReportLog&) = delete;
+    ReportLog& operator=(const ReportLog&) = delete;
+
+    bool failed() const { return enabled_ && fd_ < 0; }
+    // Why the log could not be opened.
+    const std::string& error() const { return error_; }
 
     // "<local time> OUT|IN <64 bytes in hex>"
     void report(std::string_view direction, const std::uint8_t* bytes, std::size_t size);
@@ -24,7 +30,8 @@ private:
     void line(std::string_view text);
 
     bool enabled_ = false;
-    std::ofstream out_;
+    int fd_ = -1;
+    std::string error_;
 };
 
 }  // namespace panelsim

@@ -47,21 +47,26 @@ private:
 int serve(const panelsim::Options& options, const std::string& socketPath) {
     using namespace panelsim;
     PanelFirmware firmware;
+    // A new panel comes with its own message; its clock is the host's.
+    firmware.setState(newPanelState());
     if (!options.statePath.empty()) {
-        const LoadedState loaded = loadState(options.statePath);
-        if (loaded.state) {
-            firmware.setState(*loaded.state);
-        } else if (!loaded.problem.empty()) {
-            std::cerr << "panelsim: state file " << options.statePath << " " << loaded.problem
-                      << ": starting a new panel\n";
-        } else {
-            std::cerr << "panelsim: no state file " << options.statePath
-                      << " yet: starting a new panel\n";
+        if (const int removed = removeStaleTemporaries(options.statePath); removed > 0) {
+            std::cerr << "panelsim: removed " << removed
+                      << " temporary file(s) left by a panelsim that was stopped mid-write\n";
         }
+        const LoadedState loaded = loadState(options.statePath);
+        if (!loaded.note.empty()) {
+            std::cerr << "panelsim: " << loaded.note << "\n";
+        }
+        if (!loaded.state) {
+            return 1;
+        }
+        firmware.setState(*loaded.state);
     }
     ReportLog log(options.logPath);
     if (log.failed()) {
-        std::cerr << "panelsim: cannot open the log " << options.logPath << "\n";
+        std::cerr << "panelsim: cannot open the log " << options.logPath << ": " << log.error()
+                  << "\n";
         return 1;
     }
 

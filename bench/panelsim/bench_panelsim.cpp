@@ -2,23 +2,18 @@
 //   build/bench/bench_panelsim
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
 
 #include <array>
-#include <chrono>
 #include <cstdint>
-#include <cstdlib>
+#include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
+#include "PanelSimProcess.h"
 #include "mpusbapi.h"
-
-extern char** environ;
 
 namespace {
 
@@ -29,37 +24,20 @@ constexpr char kEndpoint[] = "\\MCHP_EP1";
 class Panel {
 public:
     Panel() {
-        char dir[] = "/tmp/panelsim-bench.XXXXXX";
-        if (::mkdtemp(dir) == nullptr) {
-            throw std::runtime_error("mkdtemp");
+        if (!sim_.ready()) {
+            throw std::runtime_error("panelsim did not start: " + sim_.errorText().toStdString());
         }
-        dir_ = dir;
-        socket_ = dir_ + "/panel.sock";
-        const std::string program = std::string(LUMI_BIN_DIR) + "/panelsim";
-        char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("--socket"),
-                        const_cast<char*>(socket_.c_str()), nullptr};
-        if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
-            throw std::runtime_error("cannot start " + program);
-        }
-        struct stat st {};
-        for (int i = 0; i < 500 && ::stat(socket_.c_str(), &st) != 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        ::setenv("MPUSBAPI_VIRTUAL", socket_.c_str(), 1);
-        lib_ = ::dlopen((std::string(LUMI_BIN_DIR) + "/libmpusbapi.so").c_str(), RTLD_NOW);
+        sim_.select();
+        const QString library = QDir(PanelSimProcess::binDir()).filePath("libmpusbapi.so");
+        lib_ = ::dlopen(QFile::encodeName(library).constData(), RTLD_NOW);
         if (lib_ == nullptr) {
-            throw std::runtime_error("cannot load libmpusbapi.so");
+            throw std::runtime_error("cannot load " + library.toStdString());
         }
         open = reinterpret_cast<MPUSBOpenFn>(::dlsym(lib_, "_MPUSBOpen"));
         close = reinterpret_cast<MPUSBCloseFn>(::dlsym(lib_, "_MPUSBClose"));
         read = reinterpret_cast<MPUSBReadFn>(::dlsym(lib_, "_MPUSBRead"));
         write = reinterpret_cast<MPUSBWriteFn>(::dlsym(lib_, "_MPUSBWrite"));
         count = reinterpret_cast<MPUSBGetDeviceCountFn>(::dlsym(lib_, "_MPUSBGetDeviceCount"));
-    }
-    ~Panel() {
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-        ::rmdir(dir_.c_str());
     }
 
     MPUSBOpenFn open = nullptr;
@@ -69,15 +47,21 @@ public:
     MPUSBGetDeviceCountFn count = nullptr;
 
 private:
-    std::string dir_;
-    std::string socket_;
-    pid_t pid_ = 0;
+    PanelSimProcess sim_;
     void* lib_ = nullptr;
 };
 
-Panel& panel() {
-    static Panel p;
+// Made on first use, gone before the application object goes.
+std::optional<Panel>& panelSlot() {
+    static std::optional<Panel> p;
     return p;
+}
+
+Panel& panel() {
+    if (!panelSlot()) {
+        panelSlot().emplace();
+    }
+    return *panelSlot();
 }
 
 // One exchange on open pipes: the clock read's write and read.
@@ -148,4 +132,12 @@ BENCHMARK(BM_Send199)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true)
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    // PanelSimProcess finds panelsim beside this program, in build/bin.
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    panelSlot().reset();
+    benchmark::Shutdown();
+    return 0;
+}

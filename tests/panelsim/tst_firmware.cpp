@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "FirmwareClock.h"
 #include "PanelFirmware.h"
 
 using namespace panelsim;
@@ -13,18 +14,10 @@ Q_DECLARE_METATYPE(std::string)
 
 namespace {
 
-// 2009-07-14 09:05:00 in local time; the tests read local time as UTC.
-const sys_seconds kStart = sys_days{year{2009} / 7 / 14} + hours{9} + minutes{5};
-
-struct FixedClock {
-    system_clock::time_point now = kStart;
-};
+using FixedClock = FirmwareClock;
 
 PanelFirmware makeFirmware(FixedClock& clock) {
-    return PanelFirmware([&clock] { return clock.now; },
-                         [](system_clock::time_point t) {
-                             return duration_cast<seconds>(t.time_since_epoch()).count();
-                         });
+    return clock.firmware();
 }
 
 Report chunk(std::uint8_t offset, const std::string& chars) {
@@ -77,6 +70,7 @@ private slots:
     void unknownCommandsAreIgnored_data();
     void unknownCommandsAreIgnored();
     void newPanel();
+    void newPanelStateHoldsItsOwnMessage();
     void clockWriteThenRead_data();
     void clockWriteThenRead();
     void clockRunsOn();
@@ -182,6 +176,24 @@ void FirmwareTest::newPanel() {
     QVERIFY(reply);
     const std::vector<int> expected{0xAA, 9, 5, 0, 14, 7, 0x07, 0xD9, 0, 0, 0};
     QCOMPARE(std::vector<int>(reply->begin(), reply->begin() + 11), expected);
+}
+
+void FirmwareTest::newPanelStateHoldsItsOwnMessage() {
+    FixedClock clock;
+    PanelFirmware fw = makeFirmware(clock);
+    fw.setState(newPanelState());
+    const auto text = fw.handle(command(kCmdReadText));
+    QVERIFY(text);
+    const std::string message(kNewPanelText);
+    QCOMPARE(std::string(text->begin() + 2, text->begin() + 2 + message.size()), message);
+    QVERIFY(std::all_of(text->begin() + 2 + message.size(), text->end(),
+                        [](auto b) { return b == 0; }));
+    // The host's clock, no alarm; and it survives the state file like any other.
+    ClockFields expected{9, 5, 0, 14, 7, 2009, 0, 0, 0};
+    QCOMPARE(fw.clock(), expected);
+    const auto imported = importState(exportState(newPanelState()));
+    QVERIFY(imported);
+    QCOMPARE(imported->text(), message);
 }
 
 void FirmwareTest::clockWriteThenRead_data() {
