@@ -4,9 +4,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "FakeSeams.h"
 #include "Fonts.h"
 #include "Preview.h"
-#include "FakeSeams.h"
 
 namespace {
 
@@ -155,6 +155,61 @@ private slots:
         QVERIFY(report);
         QVERIFY2(report->contains(QFileInfo(path(kUnlitLedFile)).absoluteFilePath()),
                  qPrintable(*report));
+    }
+
+    // Not in the working folder: the program's data folder, installed or in a build tree.
+    void fallsBackToTheProgramsDataFolder_data() {
+        QTest::addColumn<QString>("dataDir");  // under the program's prefix
+        QTest::newRow("installed") << QStringLiteral("share/lumiboard");
+        QTest::newRow("build tree") << QStringLiteral("bin");
+    }
+    void fallsBackToTheProgramsDataFolder() {
+        QFETCH(QString, dataDir);
+        QTemporaryDir prefix;
+        QTemporaryDir working;
+        const QDir root(prefix.path());
+        QVERIFY(root.mkpath(QStringLiteral("bin")) && root.mkpath(dataDir));
+        for (const char* name : {kUnlitLedFile, kLitLedFile}) {
+            QVERIFY(QFile::copy(QDir(QStringLiteral(LUMI_ASSETS_DIR)).filePath(name),
+                                QDir(root.filePath(dataDir)).filePath(name)));
+        }
+        FixedClock clock;
+        CountingBeeper beeper;
+        Preview preview(clock, beeper, working.path(), root.filePath(QStringLiteral("bin")));
+        preview.reset();
+        QImage canvas = blankCanvas();
+        QCOMPARE(preview.tick(canvas, kOrigin), std::nullopt);
+        const QImage unlit = picture(kUnlitLedFile);
+        const QPoint mid(unlit.width() / 2, unlit.height() / 2);
+        QCOMPARE(canvas.pixel(kOrigin + mid), unlit.pixel(mid));
+
+        // Missing everywhere: the report names the working folder's file.
+        QVERIFY(QFile::remove(QDir(root.filePath(dataDir)).filePath(kLitLedFile)));
+        const auto report = preview.tick(canvas, kOrigin);
+        QVERIFY(report);
+        const QString inWorking = QDir::toNativeSeparators(
+            QFileInfo(QDir(working.path()).filePath(kLitLedFile)).absoluteFilePath());
+        QVERIFY2(report->startsWith(QStringLiteral("Cannot open file \"%1\". ").arg(inWorking)),
+                 qPrintable(*report));
+    }
+
+    void workingFolderPictureComesFirst() {
+        QTemporaryDir program;
+        for (const char* name : {kUnlitLedFile, kLitLedFile}) {
+            QVERIFY(QFile::copy(QDir(QStringLiteral(LUMI_ASSETS_DIR)).filePath(name),
+                                QDir(program.path()).filePath(name)));
+        }
+        QImage red(kLedPitch, kLedPitch, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(QFile::remove(path(kUnlitLedFile)));
+        QVERIFY(red.save(path(kUnlitLedFile), "BMP"));
+        FixedClock clock;
+        CountingBeeper beeper;
+        Preview preview(clock, beeper, dir_.path(), program.path());
+        preview.reset();
+        QImage canvas = blankCanvas();
+        QCOMPARE(preview.tick(canvas, kOrigin), std::nullopt);
+        QCOMPARE(QColor(canvas.pixel(kOrigin + QPoint(5, 5))), QColor(Qt::red));
     }
 
     void ticksBeforeStartUpTouchNothing() {
