@@ -23,6 +23,18 @@ QImage picture(const char* name) {
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+// Copies both LED pictures into dir; false when a copy failed.
+bool copyPictures(const QString& dir) {
+    for (const char* name : {kUnlitLedFile, kLitLedFile}) {
+        const QString to = QDir(dir).filePath(QString::fromLatin1(name));
+        QFile::remove(to);
+        if (!QFile::copy(QDir(QStringLiteral(LUMI_ASSETS_DIR)).filePath(name), to)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 class TestPreviewPaint : public QObject {
@@ -30,12 +42,7 @@ class TestPreviewPaint : public QObject {
 
     QTemporaryDir dir_;
     QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
-    void putPictures() {
-        for (const char* name : {kUnlitLedFile, kLitLedFile}) {
-            QFile::remove(path(name));
-            QVERIFY(QFile::copy(QDir(QStringLiteral(LUMI_ASSETS_DIR)).filePath(name), path(name)));
-        }
-    }
+    void putPictures() { QVERIFY(copyPictures(dir_.path())); }
 
 private slots:
     void init() { putPictures(); }
@@ -169,10 +176,7 @@ private slots:
         QTemporaryDir working;
         const QDir root(prefix.path());
         QVERIFY(root.mkpath(QStringLiteral("bin")) && root.mkpath(dataDir));
-        for (const char* name : {kUnlitLedFile, kLitLedFile}) {
-            QVERIFY(QFile::copy(QDir(QStringLiteral(LUMI_ASSETS_DIR)).filePath(name),
-                                QDir(root.filePath(dataDir)).filePath(name)));
-        }
+        QVERIFY(copyPictures(root.filePath(dataDir)));
         FixedClock clock;
         CountingBeeper beeper;
         Preview preview(clock, beeper, working.path(), root.filePath(QStringLiteral("bin")));
@@ -195,10 +199,7 @@ private slots:
 
     void workingFolderPictureComesFirst() {
         QTemporaryDir program;
-        for (const char* name : {kUnlitLedFile, kLitLedFile}) {
-            QVERIFY(QFile::copy(QDir(QStringLiteral(LUMI_ASSETS_DIR)).filePath(name),
-                                QDir(program.path()).filePath(name)));
-        }
+        QVERIFY(copyPictures(program.path()));
         QImage red(kLedPitch, kLedPitch, QImage::Format_RGB32);
         red.fill(Qt::red);
         QVERIFY(QFile::remove(path(kUnlitLedFile)));
