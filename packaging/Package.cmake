@@ -6,7 +6,7 @@ set(CPACK_PACKAGE_NAME lumiboard)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "lumiboard developers <lumiboard@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Software for the USB LED message panel")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "lumiboard composes, previews and sends messages to the USB LED message panel and\n"
     "sets its clock and alarm; glyphsmith designs the panel's character set. With the\n"
     "panel's USB library (libmpusbapi.so, on libusb), a virtual panel (panelsim) and\n"

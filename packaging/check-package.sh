@@ -75,6 +75,10 @@ for needed in libqt6widgets6 libusb-1.0-0 libc6; do
     grep -q "$needed" <<<"$depends" || fail "Depends lacks $needed"
 done
 
+if dpkg-deb -f "$deb" Description | grep -q '^ *;'; then
+    fail "the description's lines start with a list separator"
+fi
+
 dpkg-deb -e "$deb" "$work/control"
 for script in postinst postrm; do
     [ -x "$work/control/$script" ] || fail "no $script"
