@@ -45,6 +45,9 @@ if [ "$program" = lumiboard ] && [ "$usb" = 0 ]; then
         sleep 0.1
     done
     MPUSBAPI_VIRTUAL="$sock" ./lumiboard
+elif [ "$program" = lumiboard ]; then
+    # --usb is the real panel, never a virtual one left in the environment.
+    exec env -u MPUSBAPI_VIRTUAL ./lumiboard
 else
     exec "./$program"
 fi

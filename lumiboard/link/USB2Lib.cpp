@@ -1,7 +1,9 @@
 #include "USB2Lib.h"
 
+#include "DataFiles.h"
+#include "LibrarySearch.h"
+
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
 
@@ -19,29 +21,27 @@ QString usbLibraryFileName() {
 
 bool LoadUsbLibrary(UsbApi& api, Dialogs& dialogs, const QString& fileName,
                     const QStringList& firstDirs) {
-    QStringList candidates;
-    QStringList dirs = firstDirs;
-    if (QCoreApplication::instance() != nullptr) {
-        dirs.append(QCoreApplication::applicationDirPath());
-    }
-    for (const QString& dir : dirs) {
-        const QString path = QDir(dir).filePath(fileName);
-        if (QFileInfo::exists(path)) {
-            candidates.append(path);
-        }
-    }
-    candidates.append(fileName);  // the platform's own search
+    const QStringList candidates =
+        usbLibraryCandidates(fileName, firstDirs, runningProgramDir(), usbLibraryMultiarch());
 
     // Never unloaded (PreventUnloadHint): the library stays until the process
     // ends; the application object owns the QLibrary that loaded it.
     QLibrary* library = nullptr;
-    for (const QString& candidate : candidates) {
-        auto attempt = std::make_unique<QLibrary>(candidate);
+    for (qsizetype i = 0; i < candidates.size() && library == nullptr; ++i) {
+        const bool systemSearch = i == candidates.size() - 1;
+        if (!systemSearch && !QFileInfo::exists(candidates[i])) {
+            continue;
+        }
+        auto attempt = std::make_unique<QLibrary>(candidates[i]);
         attempt->setLoadHints(QLibrary::PreventUnloadHint);
         if (attempt->load()) {
             attempt->setParent(QCoreApplication::instance());
             library = attempt.release();
-            break;
+        } else if (!systemSearch) {
+            // There but unloadable (a missing libusb, a broken file): not "introuvable".
+            dialogs.message(QStringLiteral("Erreur lors du chargement de ") + fileName +
+                            QLatin1Char('\n') + attempt->errorString());
+            return false;
         }
     }
     if (library == nullptr) {

@@ -1,12 +1,14 @@
 #include "Preview.h"
 
+#include "DataFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 
-Preview::Preview(const Clock& clock, Beeper& beeper, QString imageDir)
-    : engine_(clock, beeper), imageDir_(std::move(imageDir)) {}
+Preview::Preview(const Clock& clock, Beeper& beeper, QString imageDir, QString programDir)
+    : engine_(clock, beeper), imageDir_(std::move(imageDir)), programDir_(std::move(programDir)) {}
 
 std::optional<QString> Preview::tick(QImage& canvas, QPoint origin) {
     if (!engine_.isReset()) {
@@ -29,7 +31,7 @@ std::optional<QString> Preview::tick(QImage& canvas, QPoint origin) {
 
 Preview::Loaded Preview::load(const char* fileName) const {
     const QString name = QString::fromLatin1(fileName);
-    QFile file(imageDir_.isEmpty() ? name : QDir(imageDir_).filePath(name));
+    QFile file(firstExistingFile(dataFileCandidates(name, imageDir_, programDir_)));
     if (!file.open(QIODevice::ReadOnly)) {
         const QString path = QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
         return {{}, QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString())};

@@ -7,6 +7,7 @@
 #include <QPoint>
 #include <QString>
 
+#include "DataFiles.h"
 #include "PreviewEngine.h"
 
 // The LED pictures, read by bare name at every tick.
@@ -18,8 +19,10 @@ inline constexpr int kLedPitch = 18;  // pixels between LEDs, both ways
 // 20 x 10 matrix, advance the engine one column.
 class Preview {
 public:
-    // An empty imageDir reads the pictures from the current working directory.
-    Preview(const Clock& clock, Beeper& beeper, QString imageDir = {});
+    // The pictures are read from imageDir (empty: the current working
+    // directory), else from the data folder of the program in programDir.
+    Preview(const Clock& clock, Beeper& beeper, QString imageDir = {},
+            QString programDir = runningProgramDir());
 
     void reset() { engine_.reset(); }
     void setText(const QByteArray& text) { engine_.setText(text); }
@@ -42,5 +45,6 @@ private:
 
     PreviewEngine engine_;
     QString imageDir_;
+    QString programDir_;
     bool failing_ = false;  // the last tick's load failed and was reported
 };

@@ -23,6 +23,18 @@ QImage picture(const char* name) {
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+// Copies both LED pictures into dir; false when a copy failed.
+bool copyPictures(const QString& dir) {
+    for (const char* name : {kUnlitLedFile, kLitLedFile}) {
+        const QString to = QDir(dir).filePath(QString::fromLatin1(name));
+        QFile::remove(to);
+        if (!QFile::copy(QDir(QStringLiteral(LUMI_ASSETS_DIR)).filePath(name), to)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 class TestPreviewPaint : public QObject {
@@ -30,12 +42,7 @@ class TestPreviewPaint : public QObject {
 
     QTemporaryDir dir_;
     QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
-    void putPictures() {
-        for (const char* name : {kUnlitLedFile, kLitLedFile}) {
-            QFile::remove(path(name));
-            QVERIFY(QFile::copy(QDir(QStringLiteral(LUMI_ASSETS_DIR)).filePath(name), path(name)));
-        }
-    }
+    void putPictures() { QVERIFY(copyPictures(dir_.path())); }
 
 private slots:
     void init() { putPictures(); }
@@ -155,6 +162,55 @@ private slots:
         QVERIFY(report);
         QVERIFY2(report->contains(QFileInfo(path(kUnlitLedFile)).absoluteFilePath()),
                  qPrintable(*report));
+    }
+
+    // Not in the working folder: the program's data folder, installed or in a build tree.
+    void fallsBackToTheProgramsDataFolder_data() {
+        QTest::addColumn<QString>("dataDir");  // under the program's prefix
+        QTest::newRow("installed") << QStringLiteral("share/lumiboard");
+        QTest::newRow("build tree") << QStringLiteral("bin");
+    }
+    void fallsBackToTheProgramsDataFolder() {
+        QFETCH(QString, dataDir);
+        QTemporaryDir prefix;
+        QTemporaryDir working;
+        const QDir root(prefix.path());
+        QVERIFY(root.mkpath(QStringLiteral("bin")) && root.mkpath(dataDir));
+        QVERIFY(copyPictures(root.filePath(dataDir)));
+        FixedClock clock;
+        CountingBeeper beeper;
+        Preview preview(clock, beeper, working.path(), root.filePath(QStringLiteral("bin")));
+        preview.reset();
+        QImage canvas = blankCanvas();
+        QCOMPARE(preview.tick(canvas, kOrigin), std::nullopt);
+        const QImage unlit = picture(kUnlitLedFile);
+        const QPoint mid(unlit.width() / 2, unlit.height() / 2);
+        QCOMPARE(canvas.pixel(kOrigin + mid), unlit.pixel(mid));
+
+        // Missing everywhere: the report names the working folder's file.
+        QVERIFY(QFile::remove(QDir(root.filePath(dataDir)).filePath(kLitLedFile)));
+        const auto report = preview.tick(canvas, kOrigin);
+        QVERIFY(report);
+        const QString inWorking = QDir::toNativeSeparators(
+            QFileInfo(QDir(working.path()).filePath(kLitLedFile)).absoluteFilePath());
+        QVERIFY2(report->startsWith(QStringLiteral("Cannot open file \"%1\". ").arg(inWorking)),
+                 qPrintable(*report));
+    }
+
+    void workingFolderPictureComesFirst() {
+        QTemporaryDir program;
+        QVERIFY(copyPictures(program.path()));
+        QImage red(kLedPitch, kLedPitch, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(QFile::remove(path(kUnlitLedFile)));
+        QVERIFY(red.save(path(kUnlitLedFile), "BMP"));
+        FixedClock clock;
+        CountingBeeper beeper;
+        Preview preview(clock, beeper, dir_.path(), program.path());
+        preview.reset();
+        QImage canvas = blankCanvas();
+        QCOMPARE(preview.tick(canvas, kOrigin), std::nullopt);
+        QCOMPARE(QColor(canvas.pixel(kOrigin + QPoint(5, 5))), QColor(Qt::red));
     }
 
     void ticksBeforeStartUpTouchNothing() {

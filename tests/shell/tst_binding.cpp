@@ -30,6 +30,27 @@ private slots:
         QVERIFY2(api.open == nullptr, "a failed binding leaves the api untouched");
     }
 
+    // A file that is there but won't load is not "introuvable": the loader says why.
+    void libraryThatWillNotLoad() {
+        QTemporaryDir dir;
+        QFile broken(dir.filePath(usbLibraryFileName()));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("not a shared library");
+        broken.close();
+        RecordingDialogs dialogs;
+        UsbApi api;
+        // The project's good library further down the search is not taken instead.
+        QVERIFY(!LoadUsbLibrary(api, dialogs, usbLibraryFileName(),
+                                {dir.path(), qEnvironmentVariable("LUMI_BIN_DIR")}));
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].kind, RecordingDialogs::Kind::Message);
+        const QStringList lines = dialogs.shown[0].text.split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0], QStringLiteral("Erreur lors du chargement de libmpusbapi.so"));
+        QVERIFY2(lines[1].contains(broken.fileName()), qPrintable(lines[1]));
+        QVERIFY(api.open == nullptr);
+    }
+
     void projectLibraryBindsAllSix() {
         RecordingDialogs dialogs;
         UsbApi api;
