@@ -23,15 +23,25 @@ std::optional<FontChoice> QtFontChooser::chooseFont(const FontChoice& current) {
     return FontChoice{chosen.family(), points, chosen.bold(), chosen.italic()};
 }
 
+std::unique_ptr<QMessageBox> makeMessageBox(QMessageBox::Icon icon, const QString& title,
+                                            const QString& text, QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(icon, title, QString(), QMessageBox::Ok, parent);
+    // A path or a reason may hold "<": it is shown, not interpreted.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> makeErrorBox(const QString& text, QWidget* parent) {
+    return makeMessageBox(QMessageBox::Critical, QStringLiteral("Erreur"), text, parent);
+}
+
 void QtMessages::exclamation(const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent_);
-    box.exec();
+    makeMessageBox(QMessageBox::Warning, title, text, parent_)->exec();
 }
 
 void QtMessages::error(const QString& text) {
-    const QString title = parent_ ? parent_->windowTitle() : QString();
-    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent_);
-    box.exec();
+    makeErrorBox(text, parent_)->exec();
 }
 
 bool QtClipboard::setText(const QString& text) {
