@@ -1,17 +1,37 @@
 #include "QtSeams.h"
 
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 
 namespace glyph {
 
+QString styleOf(const FontChoice& choice) {
+    const int weight = choice.bold ? QFont::Bold : QFont::Normal;
+    const QStringList styles = QFontDatabase::styles(choice.family);
+    for (const QString& style : styles) {
+        // Oblique counts as italic here, as the dialog's own check box does.
+        const QFont font = QFontDatabase::font(choice.family, style, 8);
+        if (font.weight() == weight && (font.style() != QFont::StyleNormal) == choice.italic) {
+            return style;
+        }
+    }
+    return {};
+}
+
 std::optional<FontChoice> QtFontChooser::chooseFont(const FontChoice& current) {
     QFont initial(current.family);
     initial.setPointSizeF(current.points);
     initial.setBold(current.bold);
     initial.setItalic(current.italic);
+    // The dialog picks its style by name: a face whose regular style is not called
+    // "Regular" (DejaVu's "Book") would otherwise open on its first one, Bold Oblique.
+    const QString style = styleOf(current);
+    if (!style.isEmpty()) {
+        initial.setStyleName(style);
+    }
     bool ok = false;
     // The dialog lists every installed font, screen and printer alike.
     const QFont chosen = QFontDialog::getFont(&ok, initial, parent_);

@@ -262,6 +262,19 @@ private slots:
         QCOMPARE(done->standardButtons(), QMessageBox::Ok);
     }
 
+    void dialogStyleOfTheStartFace() {
+        // The start face's regular style, whatever the face calls it.
+        const glyph::CaptureFont start = glyph::startFont();
+        const QString style = glyph::styleOf({start.family, 8.25, false, false});
+        QVERIFY2(!style.isEmpty(), qPrintable(start.family));
+        QCOMPARE(QFontDatabase::weight(start.family, style), int(QFont::Normal));
+        QCOMPARE(QFontDatabase::italic(start.family, style), false);
+        if (QFontDatabase::families().contains("DejaVu Sans Condensed")) {
+            QCOMPARE(glyph::styleOf({"DejaVu Sans Condensed", 8.25, true, true}),
+                     QStringLiteral("Bold Oblique"));
+        }
+    }
+
     void windowTextsFitTheLayout() {
         Rig rig;
         if (QFontDatabase::families().contains("Liberation Sans")) {
