@@ -56,6 +56,26 @@ QByteArray asUnprivileged(const std::function<QByteArray()>& work) {
     return out;
 }
 
+// Runs a write with a 64-byte file size limit, so it fails part way as on a full disk.
+const QByteArray kBig(4096, 'x');
+const QString kNoLimit = QStringLiteral("<could not set the limit>");
+std::optional<QString> underSizeLimit(const std::function<std::optional<QString>()>& write) {
+    rlimit saved{};
+    if (getrlimit(RLIMIT_FSIZE, &saved) != 0) {
+        return kNoLimit;
+    }
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    std::optional<QString> failed = kNoLimit;
+    if (setrlimit(RLIMIT_FSIZE, &small) == 0) {
+        failed = write();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    return failed;
+}
+
 QByteArray contentOf(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
@@ -107,16 +127,9 @@ private slots:
         QTemporaryDir dir;
         const QString path = fontsFilePath(dir.path());
         QVERIFY(!writeFileAtomically(path, "good\r\n").has_value());
-        rlimit saved{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved;
-        small.rlim_cur = 64;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const auto failed = writeFileAtomically(path, QByteArray(4096, 'x'));
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
+        const auto failed = underSizeLimit([&] { return writeFileAtomically(path, kBig); });
         QVERIFY(failed.has_value());
+        QVERIFY(*failed != kNoLimit);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("good\r\n"));
@@ -186,16 +199,9 @@ private slots:
         const QString path = fontsFilePath(dir.path());
         QVERIFY(!writeFileInPlace(path, "good\r\n").has_value());
         QCOMPARE(contentOf(path), QByteArray("good\r\n"));
-        rlimit saved{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved;
-        small.rlim_cur = 64;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const auto failed = writeFileInPlace(path, QByteArray(4096, 'x'));
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
+        const auto failed = underSizeLimit([&] { return writeFileInPlace(path, kBig); });
         QVERIFY(failed.has_value());
+        QVERIFY(*failed != kNoLimit);
         QVERIFY(!failed->isEmpty());
     }
 
