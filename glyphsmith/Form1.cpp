@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +21,24 @@ const QString kSavedText = QStringLiteral("Fichier 'fonts.txt' sauvegardé !");
 const QString kSaveFailed = QStringLiteral("Le fichier '%1' n'a pas pu être écrit : %2");
 const QString kClipboardFailed =
     QStringLiteral("La ligne n'a pas pu être placée dans le presse-papier.");
+
+constexpr int kStandInStretch = 92;  // per cent
+
+// The layout was drawn for an 11-pixel "MS Sans Serif"; where that is missing, a sans
+// serif of about its widths keeps the list lines and the codes inside the window.
+QFont windowFont() {
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    // The stand-in is wider than "MS Sans Serif" (its "E", "F" and "x" by a pixel
+    // each): at full width ten codes would run 15 pixels off the window.
+    if (QFontInfo(font).family() != QLatin1String("MS Sans Serif")) {
+        font.setStretch(kStandInStretch);
+    }
+    return font;
+}
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect place) {
     auto* button = new QPushButton(caption, parent);
@@ -45,10 +64,7 @@ Form1::Form1(glyph::Services services, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kTitle);
     setFixedSize(679, 250);
-    // The fixed layout was laid out for 8-point text.
-    QFont text = font();
-    text.setPointSize(8);
-    setFont(text);
+    setFont(windowFont());
     buildControls();
     Command1->setFocus();
 }
@@ -244,10 +260,13 @@ void Form1::Command2_Click() {
 }
 
 void Form1::Command3_Click() {
-    const QString path = glyph::fontsFilePath(services_.programFolder);
-    if (const auto reason = glyph::writeFileAtomically(path, glyph::fileBytes(lines()))) {
-        services_.messages.error(kSaveFailed.arg(path, *reason));
+    const auto saved = glyph::saveFontsFile(services_.programFolder, services_.workingFolder,
+                                            glyph::fileBytes(lines()));
+    if (saved.failure) {
+        services_.messages.error(kSaveFailed.arg(saved.path, *saved.failure));
         return;
     }
-    services_.messages.exclamation(kSavedTitle, kSavedText);
+    // Away from the program, the user must be told where it went.
+    services_.messages.exclamation(
+        kSavedTitle, saved.besideProgram ? kSavedText : kSavedText + u'\n' + saved.path);
 }

@@ -56,7 +56,7 @@ private:
     glyph::Services services_;
     QString currentChar_ = QStringLiteral("A");
     glyph::SamplingOffsets offsets_;
-    glyph::CaptureFont font_;
+    glyph::CaptureFont font_ = glyph::startFont();
     bool activated_ = false;
 
     PictureBox* Picture1 = nullptr;

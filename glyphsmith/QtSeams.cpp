@@ -1,17 +1,37 @@
 #include "QtSeams.h"
 
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 
 namespace glyph {
 
+QString styleOf(const FontChoice& choice) {
+    const int weight = choice.bold ? QFont::Bold : QFont::Normal;
+    const QStringList styles = QFontDatabase::styles(choice.family);
+    for (const QString& style : styles) {
+        // Oblique counts as italic here, as the dialog's own check box does.
+        const QFont font = QFontDatabase::font(choice.family, style, 8);
+        if (font.weight() == weight && (font.style() != QFont::StyleNormal) == choice.italic) {
+            return style;
+        }
+    }
+    return {};
+}
+
 std::optional<FontChoice> QtFontChooser::chooseFont(const FontChoice& current) {
     QFont initial(current.family);
     initial.setPointSizeF(current.points);
     initial.setBold(current.bold);
     initial.setItalic(current.italic);
+    // The dialog picks its style by name: a face whose regular style is not called
+    // "Regular" (DejaVu's "Book") would otherwise open on its first one, Bold Oblique.
+    const QString style = styleOf(current);
+    if (!style.isEmpty()) {
+        initial.setStyleName(style);
+    }
     bool ok = false;
     // The dialog lists every installed font, screen and printer alike.
     const QFont chosen = QFontDialog::getFont(&ok, initial, parent_);
@@ -23,15 +43,25 @@ std::optional<FontChoice> QtFontChooser::chooseFont(const FontChoice& current) {
     return FontChoice{chosen.family(), points, chosen.bold(), chosen.italic()};
 }
 
+std::unique_ptr<QMessageBox> makeMessageBox(QMessageBox::Icon icon, const QString& title,
+                                            const QString& text, QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(icon, title, QString(), QMessageBox::Ok, parent);
+    // A path or a reason may hold "<": it is shown, not interpreted.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> makeErrorBox(const QString& text, QWidget* parent) {
+    return makeMessageBox(QMessageBox::Critical, QStringLiteral("Erreur"), text, parent);
+}
+
 void QtMessages::exclamation(const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent_);
-    box.exec();
+    makeMessageBox(QMessageBox::Warning, title, text, parent_)->exec();
 }
 
 void QtMessages::error(const QString& text) {
-    const QString title = parent_ ? parent_->windowTitle() : QString();
-    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent_);
-    box.exec();
+    makeErrorBox(text, parent_)->exec();
 }
 
 bool QtClipboard::setText(const QString& text) {

@@ -1,12 +1,25 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
+
+#include <memory>
 
 #include "Seams.h"
 
 // The real dialogs and clipboard.
 namespace glyph {
+
+// A message box with one OK button that shows its text as it is, never as markup.
+std::unique_ptr<QMessageBox> makeMessageBox(QMessageBox::Icon icon, const QString& title,
+                                            const QString& text, QWidget* parent);
+// The font database's name of the choice's style ("Book", "Bold Italic"); empty when
+// the face has none that matches.
+QString styleOf(const FontChoice& choice);
+
+// The error box: captioned "Erreur", as every error of the program.
+std::unique_ptr<QMessageBox> makeErrorBox(const QString& text, QWidget* parent);
 
 class QtFontChooser final : public FontChooser {
 public:

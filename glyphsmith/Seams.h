@@ -44,7 +44,8 @@ struct Services {
     FontChooser& fonts;
     Messages& messages;
     Clipboard& clipboard;
-    QString programFolder;  // where "fonts.txt" is written
+    QString programFolder;  // where "fonts.txt" is written when it may be
+    QString workingFolder;  // where it goes otherwise
 };
 
 }  // namespace glyph

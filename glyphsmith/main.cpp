@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDir>
 
 #include "Form1.h"
 #include "QtSeams.h"
@@ -8,7 +9,8 @@ int main(int argc, char* argv[]) {
     glyph::QtFontChooser fonts;
     glyph::QtMessages messages;
     glyph::QtClipboard clipboard;
-    Form1 form({fonts, messages, clipboard, QCoreApplication::applicationDirPath()});
+    Form1 form(
+        {fonts, messages, clipboard, QCoreApplication::applicationDirPath(), QDir::currentPath()});
     fonts.setParent(&form);
     messages.setParent(&form);
     form.show();

@@ -36,7 +36,7 @@ void BM_StepWindow(benchmark::State& state) {
     FakeMessages messages;
     FakeClipboard clipboard;
     QTemporaryDir dir;
-    Form1 form({fonts, messages, clipboard, dir.path()});
+    Form1 form({fonts, messages, clipboard, dir.path(), dir.path()});
     form.show();
     for (auto _ : state) {
         form.Command1_Click();
@@ -73,7 +73,7 @@ void BM_Save256Window(benchmark::State& state) {
     FakeMessages messages;
     FakeClipboard clipboard;
     QTemporaryDir dir;
-    Form1 form({fonts, messages, clipboard, dir.path()});
+    Form1 form({fonts, messages, clipboard, dir.path(), dir.path()});
     form.show();
     while (form.lines().size() < 256) {
         form.Command1_Click();

@@ -1,7 +1,11 @@
 #include "Capture.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
+
+#include <algorithm>
 
 #include "CellGrid.h"
 #include "GlyphRules.h"
@@ -10,6 +14,33 @@ namespace glyph {
 
 CaptureFont CaptureFont::fromPoints(const QString& family, double points, bool bold, bool italic) {
     return {family, pointsToPixels(points), bold, italic};
+}
+
+QStringList standInFamilies() {
+    return {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow")};
+}
+
+QString pickStartFamily(const QStringList& installed) {
+    const QString start = QLatin1String(kStartFamily);
+    if (installed.contains(start, Qt::CaseInsensitive)) {
+        return start;
+    }
+    for (const QString& family : standInFamilies()) {
+        if (installed.contains(family, Qt::CaseInsensitive)) {
+            return family;
+        }
+    }
+    return {};
+}
+
+CaptureFont startFont() {
+    CaptureFont font;
+    font.family = pickStartFamily(QFontDatabase::families());
+    if (font.family.isEmpty()) {
+        // Whatever the system puts in its place, named as it is.
+        font.family = QFontInfo(CaptureFont{}.font()).family();
+    }
+    return font;
 }
 
 QFont CaptureFont::font() const {
@@ -43,7 +74,7 @@ void copyToGrid(const QImage& box, QImage& grid, QColor gridBackground, int colu
                 SamplingOffsets offsets) {
     grid.fill(gridBackground);
     const auto rows = sampleRows(size);
-    for (int c = 0; c < columns; ++c) {
+    for (int c = 0; c < std::min(columns, kMaxColumns); ++c) {
         for (double r : rows) {
             const bool lit = isLit(box, offsets.xoff + c, pixelOf(offsets.yoff + r));
             drawCell(grid, sampleCentre(c, r), lit ? kBlack : kOffFill);

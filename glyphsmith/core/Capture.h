@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -32,6 +33,19 @@ struct CaptureFont {
 
     friend bool operator==(const CaptureFont&, const CaptureFont&) = default;
 };
+
+// The start face and the faces that stand in for it where it is missing, closest
+// first: narrow humanist sans whose 11-pixel glyphs fit the sampled window as the
+// start face's do.
+inline constexpr char kStartFamily[] = "Tahoma";
+QStringList standInFamilies();
+
+// The start face if installed, else the first installed stand-in; empty when none is.
+QString pickStartFamily(const QStringList& installed);
+
+// The capture font at start (8.25 points, regular) on the face really drawn with,
+// so the font dialog opens on it.
+CaptureFont startFont();
 
 struct SamplingOffsets {
     std::int16_t xoff = 0;

@@ -19,6 +19,11 @@ void drawCell(QImage& image, Point centre, QRgb fill) {
     if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32) {
         image.convertTo(QImage::Format_RGB32);
     }
+    // A circle wholly outside draws nothing; this also keeps the sums below in range.
+    if (centre.x < -kCellRadius || centre.y < -kCellRadius ||
+        centre.x > image.width() + kCellRadius || centre.y > image.height() + kCellRadius) {
+        return;
+    }
     // Pixel circle: the ring between radius 4.5 and 5.5 is the outline.
     constexpr int outer = (2 * kCellRadius + 1) * (2 * kCellRadius + 1);  // (2 * 5.5)^2
     constexpr int inner = (2 * kCellRadius - 1) * (2 * kCellRadius - 1);  // (2 * 4.5)^2

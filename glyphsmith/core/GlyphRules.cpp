@@ -30,7 +30,8 @@ int columnCount(QStringView text) {
 
 std::vector<double> sampleRows(double size) {
     std::vector<double> rows;
-    for (double r = size; r >= 0; r -= 1) {
+    // Counted, not only stepped: past 2^53 "r - 1" is r again.
+    for (double r = size; r >= 0 && rows.size() < kMaxSampleRows; r -= 1) {
         rows.push_back(r);
     }
     return rows;
@@ -38,7 +39,10 @@ std::vector<double> sampleRows(double size) {
 
 int pointsToPixels(double points) {
     const double pixels = std::round(points * 96.0 / 72.0);
-    return static_cast<int>(std::clamp(pixels, 1.0, 4096.0));
+    if (std::isnan(pixels)) {
+        return kMinPixels;
+    }
+    return static_cast<int>(std::clamp(pixels, double{kMinPixels}, double{kMaxPixels}));
 }
 
 double reportedSize(int pixels) {
@@ -46,26 +50,37 @@ double reportedSize(int pixels) {
 }
 
 int pixelOf(double position) {
+    return saturatedInt(std::floor(position));
+}
+
+int saturatedInt(double value) {
     constexpr double lo = std::numeric_limits<int>::min();
     constexpr double hi = std::numeric_limits<int>::max();
-    return static_cast<int>(std::clamp(std::floor(position), lo, hi));
+    // Nowhere (NaN) lands far outside every image, where everything reads as off.
+    if (std::isnan(value)) {
+        return std::numeric_limits<int>::min();
+    }
+    return static_cast<int>(std::clamp(std::trunc(value), lo, hi));
 }
 
 std::optional<Cell> cellAt(double x, double y) {
     const double c = std::floor((x - 3) / kPitch);
     const double k = std::floor((y - 3) / kPitch);
-    if (c < 0 || c >= kGridColumns || k < 0 || k >= kGridRows) {
+    // Written so that NaN falls outside too.
+    if (!(c >= 0 && c < kGridColumns && k >= 0 && k < kGridRows)) {
         return std::nullopt;
     }
     return Cell{static_cast<int>(c), static_cast<int>(k)};
 }
 
 Point clickCentre(Cell cell, std::int16_t xoff, std::int16_t yoff) {
-    return {kPitch * cell.column + xoff + 7, kPitch * cell.row + yoff + 8};
+    // In doubles: any cell, not only the clickable ones, gives a centre without overflow.
+    return {saturatedInt(double{kPitch} * cell.column + xoff + 7),
+            saturatedInt(double{kPitch} * cell.row + yoff + 8)};
 }
 
 Point sampleCentre(int column, double row) {
-    return {kPitch * column + 7, pixelOf(kPitch * row + 7)};
+    return {saturatedInt(double{kPitch} * column + 7), pixelOf(kPitch * row + 7)};
 }
 
 int nextCode(int code) {

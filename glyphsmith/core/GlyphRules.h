@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -19,12 +20,19 @@ inline constexpr int kGridColumns = 8;
 inline constexpr int kGridRows = 10;
 // Keeps a runaway column count ("99999999") from freezing the window.
 inline constexpr int kMaxColumns = 999;
+// The capture box's font sizes, in pixels; the largest reports 3072 points.
+inline constexpr int kMinPixels = 1;
+inline constexpr int kMaxPixels = 4096;
+// More sample rows than the largest size gives (3073); only a size no font has
+// (a huge or infinite one) is cut short here.
+inline constexpr std::size_t kMaxSampleRows = 4096;
 
 // N from the text of the column count field: the whole part of the number at its
 // start (blanks before it skipped); no number or a negative one gives 0.
 int columnCount(QStringView text);
 
-// S, S - 1, S - 2, ... down to the last value still >= 0.
+// S, S - 1, S - 2, ... down to the last value still >= 0, at most kMaxSampleRows of
+// them; none for NaN.
 std::vector<double> sampleRows(double size);
 
 // A point size as the capture box reports it at 96 dpi: the whole number of pixels
@@ -38,6 +46,10 @@ inline double reportedSize(double points) {
 // The pixel holding a real position: positions with a fraction are cut to the pixel
 // that contains them.
 int pixelOf(double position);
+
+// A real value cut to a whole number (towards 0) and held in int's range; NaN gives
+// int's minimum, a position outside everything.
+int saturatedInt(double value);
 
 struct Cell {
     int column;

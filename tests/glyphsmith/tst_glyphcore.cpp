@@ -1,18 +1,13 @@
-#include <QDir>
-#include <QFile>
-#include <QScopeGuard>
-#include <QTemporaryDir>
+#include <QFontInfo>
 #include <QTest>
 
-#include <sys/resource.h>
-
-#include <csignal>
+#include <cmath>
+#include <limits>
 
 #include "GridDrawing.h"
 #include "core/Capture.h"
 #include "core/CellGrid.h"
 #include "core/ColumnCodes.h"
-#include "core/FontsFile.h"
 #include "core/GlyphRules.h"
 
 using namespace glyph;
@@ -307,68 +302,103 @@ private slots:
         QCOMPARE(glyph::fileBytes(lines), bytes);
     }
 
-    void fileWrittenWholeAndReplaced() {
-        QTemporaryDir dir;
-        const QString path = fontsFilePath(dir.path());
-        QCOMPARE(path, dir.path() + "/fonts.txt");
-        QVERIFY(!writeFileAtomically(path, "first, longer content\r\n").has_value());
-        QVERIFY(!writeFileAtomically(path, "second\r\n").has_value());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("second\r\n"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"fonts.txt"});
+    // Any real, however wild, gives a defined whole number: no cast of NaN or of a
+    // value out of range, no endless or runaway row list.
+    void wildRealsGiveDefinedResults_data() {
+        constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+        constexpr double inf = std::numeric_limits<double>::infinity();
+        constexpr int intMin = std::numeric_limits<int>::min();
+        constexpr int intMax = std::numeric_limits<int>::max();
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("pixel");
+        QTest::addColumn<int>("pixels");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("NaN") << nan << intMin << kMinPixels << "0" << 0;
+        QTest::newRow("+inf") << inf << intMax << kMaxPixels << "7FFFFFFFFFFFFFFF"
+                              << int(kMaxSampleRows);
+        QTest::newRow("-inf") << -inf << intMin << kMinPixels << "-8000000000000000" << 0;
+        QTest::newRow("1e300") << 1e300 << intMax << kMaxPixels << "7FFFFFFFFFFFFFFF"
+                               << int(kMaxSampleRows);
+        QTest::newRow("-1e300") << -1e300 << intMin << kMinPixels << "-8000000000000000" << 0;
+        QTest::newRow("2^31") << 2147483648.0 << intMax << kMaxPixels << "80000000"
+                              << int(kMaxSampleRows);
+        QTest::newRow("2^63") << 9223372036854775808.0 << intMax << kMaxPixels << "7FFFFFFFFFFFFFFF"
+                              << int(kMaxSampleRows);
+        QTest::newRow("largest real size") << 3072.0 << 3072 << kMaxPixels << "C00" << 3073;
+    }
+    void wildRealsGiveDefinedResults() {
+        QFETCH(double, value);
+        QFETCH(int, pixel);
+        QFETCH(int, pixels);
+        QFETCH(QString, word);
+        QFETCH(int, rows);
+        QCOMPARE(pixelOf(value), pixel);
+        QCOMPARE(pointsToPixels(value), pixels);
+        QCOMPARE(formatWord(value), word);
+        QCOMPARE(int(sampleRows(value).size()), rows);
+        QVERIFY(!glyph::cellAt(value, 50).has_value());
+        QVERIFY(!glyph::cellAt(50, value).has_value());
+        // Centres far outside draw nothing and read as off.
+        const Point far = sampleCentre(std::numeric_limits<int>::max(), value);
+        QCOMPARE(far.x, std::numeric_limits<int>::max());
+        QImage grid = makeGridImage(kFace);
+        const QImage before = grid;
+        drawCell(grid, far, kBlack);
+        drawCell(grid, {std::numeric_limits<int>::min(), far.y}, kBlack);
+        QCOMPARE(grid, before);
+        QVERIFY(!isLit(grid, far));
+        // A column far out, at any size, sums to a defined word.
+        const QString farWord = formatWord(columnSum(grid, std::numeric_limits<int>::max(), value));
+        QVERIFY2(farWord == "FC00" || farWord.startsWith("FF") || farWord == "10000",
+                 qPrintable(farWord));
     }
 
-    void fileFailureReported() {
-        QTemporaryDir dir;
-        const auto missing = writeFileAtomically(dir.path() + "/no/such/fonts.txt", "x");
-        QVERIFY(missing.has_value());
-        QVERIFY(!missing->isEmpty());
-        // A folder in the file's place: nothing is written over it.
-        QVERIFY(QDir(dir.path()).mkpath("fonts.txt/inside"));
-        QVERIFY(writeFileAtomically(fontsFilePath(dir.path()), "x").has_value());
-        QVERIFY(QFileInfo(dir.path() + "/fonts.txt/inside").isDir());
+    void cellsBeyondTheGridStayInRange() {
+        constexpr int intMax = std::numeric_limits<int>::max();
+        QCOMPARE(clickCentre({intMax, intMax}, 32767, 32767), (Point{intMax, intMax}));
+        QCOMPARE(clickCentre({-intMax, 0}, -32768, 0).x, std::numeric_limits<int>::min());
+        // A runaway column count is held to the field's own limit.
+        const QImage grid = makeGridImage(kFace);
+        QCOMPARE(codeText(grid, std::numeric_limits<int>::max(), 8.25).count(u','), kMaxColumns);
     }
 
-    void failureMidwayKeepsGoodFile() {
-        // A file size limit makes the write fail part way, as a full disk would.
-        QTemporaryDir dir;
-        const QString path = fontsFilePath(dir.path());
-        QVERIFY(!writeFileAtomically(path, "good\r\n").has_value());
-        rlimit saved{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved;
-        small.rlim_cur = 64;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const auto failed = writeFileAtomically(path, QByteArray(4096, 'x'));
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
-        QVERIFY(failed.has_value());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("good\r\n"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"fonts.txt"});
+    void startFace_data() {
+        QTest::addColumn<QStringList>("installed");
+        QTest::addColumn<QString>("face");
+        QTest::newRow("Tahoma there") << QStringList{"DejaVu Sans Condensed", "tahoma"} << "Tahoma";
+        QTest::newRow("closest stand-in")
+            << QStringList{"Liberation Sans Narrow", "DejaVu Sans Condensed"}
+            << "DejaVu Sans Condensed";
+        QTest::newRow("next stand-in")
+            << QStringList{"DejaVu Sans", "Liberation Sans Narrow"} << "Liberation Sans Narrow";
+        QTest::newRow("none") << QStringList{"DejaVu Sans"} << "";
+    }
+    void startFace() {
+        QFETCH(QStringList, installed);
+        QFETCH(QString, face);
+        QCOMPARE(pickStartFamily(installed), face);
     }
 
-    void readOnlyFolderKeepsGoodFile() {
-        QTemporaryDir dir;
-        const QString path = fontsFilePath(dir.path());
-        QVERIFY(!writeFileAtomically(path, "good\r\n").has_value());
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        const auto restore = qScopeGuard([&] {
-            QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                  QFileDevice::ExeOwner);
-        });
-        QFile probe(dir.path() + "/probe");
-        if (probe.open(QIODevice::WriteOnly)) {
-            probe.remove();
-            QSKIP("permissions are not enforced for this user");
+    void startFontIsDrawnAsNamed() {
+        const CaptureFont font = startFont();
+        QCOMPARE(font.size(), 8.25);
+        QCOMPARE(QFontInfo(font.font()).family(), font.family);
+        // The stand-in keeps the letters' tops and the common widths inside the window:
+        // ascenders, "#" and "&" were cut with the platform's default sans.
+        if (font.family == QLatin1String("DejaVu Sans Condensed")) {
+            for (QChar ch : QStringLiteral("bdfhklH#&")) {
+                QImage box = makeCaptureImage(kFace);
+                drawCharacter(box, kFace, font, ch);
+                for (int y = 0; y < box.height(); ++y) {
+                    for (int x = 0; x < box.width(); ++x) {
+                        const bool outside = y < 2 || y > 10 || x > 7;
+                        QVERIFY2(!(outside && (box.pixel(x, y) & 0xFFFFFF) == 0),
+                                 qPrintable(QString(ch)));
+                    }
+                }
+            }
         }
-        QVERIFY(writeFileAtomically(path, "new\r\n").has_value());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("good\r\n"));
     }
 
     void captureLightsTheGlyph() {

@@ -1,8 +1,11 @@
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -12,6 +15,7 @@
 #include "Form1.h"
 #include "GridDrawing.h"
 #include "PictureBox.h"
+#include "QtSeams.h"
 #include "core/ColumnCodes.h"
 
 namespace {
@@ -26,9 +30,10 @@ struct Rig {
     FakeClipboard clipboard;
     std::unique_ptr<Form1> form;
 
-    explicit Rig(const QString& folder = {}) {
+    explicit Rig(const QString& folder = {}, const QString& working = {}) {
         form = std::make_unique<Form1>(
-            glyph::Services{fonts, messages, clipboard, folder.isEmpty() ? dir.path() : folder});
+            glyph::Services{fonts, messages, clipboard, folder.isEmpty() ? dir.path() : folder,
+                            working.isEmpty() ? dir.path() + "/elsewhere" : working});
         form->show();
     }
     template <typename T>
@@ -212,12 +217,20 @@ private slots:
 
     void fontChoice() {
         Rig rig;
+        const QString startFace = rig.form->captureFont().family;
         rig.fonts.answer = glyph::FontChoice{"DejaVu Sans", 12, true, false};
         const QString hex = rig.hex();
         const QImage grid = rig.grid();
         rig.button("fontCmd")->click();
         QCOMPARE(rig.fonts.asked.size(), 1);
-        QCOMPARE(rig.fonts.asked.front().family, QStringLiteral("Tahoma"));
+        // The dialog opens on the face the capture really uses, at the start size.
+        QCOMPARE(rig.fonts.asked.front().family, startFace);
+        QCOMPARE(QFontInfo(glyph::startFont().font()).family(), startFace);
+        QVERIFY2(QFontDatabase::families().contains(startFace), qPrintable(startFace));
+        if (!QFontDatabase::families().contains("Tahoma") &&
+            QFontDatabase::families().contains("DejaVu Sans Condensed")) {
+            QCOMPARE(startFace, QStringLiteral("DejaVu Sans Condensed"));
+        }
         QCOMPARE(rig.fonts.asked.front().points, 8.25);
         // The grid shows the new capture; the codes stay those of the previous grid.
         QVERIFY(rig.grid() != grid);
@@ -234,6 +247,61 @@ private slots:
         rig.form->fontCmd_Click();
         QCOMPARE(rig.form->captureFont().size(), 12.0);
         QCOMPARE(rig.form->captureFont().family, QStringLiteral("DejaVu Sans"));
+    }
+
+    void messageBoxesShowPlainText() {
+        const QString text = QStringLiteral("<b>12</b>:30 <img src=\"x.png\">");
+        const auto error = glyph::makeErrorBox(text, nullptr);
+        QCOMPARE(error->windowTitle(), QStringLiteral("Erreur"));
+        QCOMPARE(error->icon(), QMessageBox::Critical);
+        QCOMPARE(error->textFormat(), Qt::PlainText);
+        QCOMPARE(error->text(), text);
+        const auto done = glyph::makeMessageBox(QMessageBox::Warning, "Fini", text, nullptr);
+        QCOMPARE(done->windowTitle(), QStringLiteral("Fini"));
+        QCOMPARE(done->textFormat(), Qt::PlainText);
+        QCOMPARE(done->standardButtons(), QMessageBox::Ok);
+    }
+
+    void dialogStyleOfTheStartFace() {
+        // The start face's regular style, whatever the face calls it.
+        const glyph::CaptureFont start = glyph::startFont();
+        const QString style = glyph::styleOf({start.family, 8.25, false, false});
+        QVERIFY2(!style.isEmpty(), qPrintable(start.family));
+        QCOMPARE(QFontDatabase::weight(start.family, style), int(QFont::Normal));
+        QCOMPARE(QFontDatabase::italic(start.family, style), false);
+        if (QFontDatabase::families().contains("DejaVu Sans Condensed")) {
+            QCOMPARE(glyph::styleOf({"DejaVu Sans Condensed", 8.25, true, true}),
+                     QStringLiteral("Bold Oblique"));
+        }
+    }
+
+    void windowTextsFitTheLayout() {
+        Rig rig;
+        if (QFontDatabase::families().contains("Liberation Sans")) {
+            QCOMPARE(QFontInfo(rig.form->font()).family(), QStringLiteral("Liberation Sans"));
+        }
+        QCOMPARE(QFontInfo(rig.form->font()).pixelSize(), 11);
+        // The longest code, 255, with ten columns: the codes stay inside the window...
+        rig.child<QLineEdit>("ncoltxt")->setText("10");
+        rig.form->backcmd_Click();
+        while (rig.form->currentChar() != QChar(0xFF)) {
+            rig.form->backcmd_Click();
+        }
+        QCOMPARE(rig.hex().count(u','), 10);
+        QVERIFY2(rig.child<QLabel>("hexlbl")->geometry().right() < rig.form->width(),
+                 qPrintable(QString::number(rig.child<QLabel>("hexlbl")->geometry().right())));
+        // ...and with eight, its table line fits the list, closing "," and all.
+        rig.child<QLineEdit>("ncoltxt")->setText("8");
+        rig.form->backcmd_Click();
+        rig.form->Command1_Click();
+        rig.form->stocmd_Click();
+        auto* list = rig.child<QListWidget>("outList");
+        const QString line = rig.form->lines().back();
+        QVERIFY(line.startsWith(" { 255, {"));
+        QVERIFY2(list->fontMetrics().horizontalAdvance(line) < list->viewport()->width(),
+                 qPrintable(QString::number(list->fontMetrics().horizontalAdvance(line))));
+        QCoreApplication::processEvents();
+        QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
     }
 
     void addCollectsLineAndClipboard() {
@@ -293,16 +361,32 @@ private slots:
         QVERIFY(!rig.savedFile().startsWith("const"));
     }
 
+    void saveAwayFromTheProgramSaysWhere() {
+        QTemporaryDir parent;
+        Rig rig(parent.path() + "/gone", parent.path());
+        rig.form->Command3_Click();
+        QCOMPARE(rig.messages.shown.size(), 1);
+        const auto& shown = rig.messages.shown.front();
+        QCOMPARE(shown.error, false);
+        QCOMPARE(shown.title, QStringLiteral("Fini"));
+        QCOMPARE(shown.text, "Fichier 'fonts.txt' sauvegardé !\n" + parent.path() + "/fonts.txt");
+        QFile file(parent.path() + "/fonts.txt");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), kHeader.toLatin1() + "\r\n");
+    }
+
     void saveFailureReported() {
         QTemporaryDir parent;
         const QString folder = parent.path() + "/gone";
-        Rig rig(folder);
+        const QString working = parent.path() + "/gone too";
+        Rig rig(folder, working);
         rig.form->stocmd_Click();
         rig.form->Command3_Click();
         QCOMPARE(rig.messages.shown.size(), 1);
         const auto& shown = rig.messages.shown.front();
         QVERIFY(shown.error);
-        QVERIFY2(shown.text.contains(folder + "/fonts.txt"), qPrintable(shown.text));
+        // The folder tried last, the working one, is named.
+        QVERIFY2(shown.text.contains(working + "/fonts.txt"), qPrintable(shown.text));
         QVERIFY(!shown.text.contains(QStringLiteral("sauvegardé")));
         QCOMPARE(rig.form->lines().size(), 2);
     }
