@@ -1,5 +1,5 @@
 // Serves a Panel on a Unix stream socket, one client at a time (the protocol
-// is in mpusbapi/VirtualWire.h). Plain POSIX: poll on the listening socket,
+// is in mpusbapi/wire/VirtualWire.h). Plain POSIX: poll on the listening socket,
 // the client and a signal descriptor.
 #pragma once
 
@@ -13,28 +13,7 @@
 
 namespace panelsim {
 
-// A file descriptor that closes itself.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        reset(other.release());
-        return *this;
-    }
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void reset(int fd = -1);
-
-private:
-    int fd_ = -1;
-};
+using mpusbwire::UniqueFd;
 
 // A listening socket at a path, removed again when it goes.
 class ListeningSocket {
