@@ -14,8 +14,9 @@ namespace mpusb {
 namespace {
 
 constexpr int kInterface = 0;
-// A reply already waiting comes at once; this only bounds the last, empty read.
-constexpr unsigned kDrainTimeoutMs = 5;
+// A reply already waiting comes within a frame (1 ms at full speed); this
+// bounds the last, empty read.
+constexpr unsigned kDrainTimeoutMs = 2;
 // A device that keeps sending is not drained for ever.
 constexpr int kDrainMaxReports = 16;
 
