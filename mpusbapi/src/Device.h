@@ -27,6 +27,8 @@ struct Place {
     std::vector<std::uint8_t> ports;
     friend auto operator<=>(const Place&, const Place&) = default;
 };
+// The indices of places in instance order (the listing's order never counts).
+std::vector<std::size_t> instanceOrder(const std::vector<Place>& places);
 
 // One opened panel; both pipes of a device share it.
 class Device {

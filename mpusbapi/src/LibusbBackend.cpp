@@ -207,17 +207,17 @@ namespace {
 
 // The matching devices of a listing, in the order of their place.
 std::vector<libusb_device*> panelsInOrder(libusb_device** list, ssize_t n, const DeviceId& id) {
-    std::vector<std::pair<Place, libusb_device*>> found;
+    std::vector<libusb_device*> found;
+    std::vector<Place> places;
     for (ssize_t i = 0; i < n; ++i) {
         if (matches(list[i], id)) {
-            found.emplace_back(placeOf(list[i]), list[i]);
+            found.push_back(list[i]);
+            places.push_back(placeOf(list[i]));
         }
     }
-    std::stable_sort(found.begin(), found.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<libusb_device*> devices;
-    for (const auto& entry : found) {
-        devices.push_back(entry.second);
+    for (const std::size_t i : instanceOrder(places)) {
+        devices.push_back(found[i]);
     }
     return devices;
 }
