@@ -3,7 +3,8 @@
 # Sourced by run.sh and test.sh; uses sudo when not root.
 lumi_ensure_deps() {
     local pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
-        libusb-1.0-0-dev libbenchmark-dev umockdev libumockdev-dev fonts-dejavu-core fonts-liberation python3 "$@")
+        libusb-1.0-0-dev libbenchmark-dev umockdev libumockdev-dev fonts-dejavu-core fonts-liberation python3
+        clang-format git "$@")
     local missing=()
     local p
     for p in "${pkgs[@]}"; do

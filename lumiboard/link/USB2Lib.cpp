@@ -17,16 +17,6 @@ QString usbLibraryFileName() {
 #endif
 }
 
-namespace {
-
-template <typename Fn>
-bool resolve(QLibrary& library, const char* name, Fn& target) {
-    target = reinterpret_cast<Fn>(library.resolve(name));
-    return target != nullptr;
-}
-
-}  // namespace
-
 bool LoadUsbLibrary(UsbApi& api, Dialogs& dialogs, const QString& fileName,
                     const QStringList& firstDirs) {
     QStringList candidates;
@@ -60,13 +50,8 @@ bool LoadUsbLibrary(UsbApi& api, Dialogs& dialogs, const QString& fileName,
     }
 
     UsbApi resolved;
-    // All six are looked up before the one test, as the vendor's loader does.
-    bool ok = resolve(*library, "_MPUSBOpen", resolved.open);
-    ok &= resolve(*library, "_MPUSBClose", resolved.close);
-    ok &= resolve(*library, "_MPUSBGetDLLVersion", resolved.getDllVersion);
-    ok &= resolve(*library, "_MPUSBGetDeviceCount", resolved.getDeviceCount);
-    ok &= resolve(*library, "_MPUSBRead", resolved.read);
-    ok &= resolve(*library, "_MPUSBWrite", resolved.write);
+    const bool ok =
+        resolveUsbApi(resolved, [library](const char* name) { return library->resolve(name); });
     if (!ok) {
         dialogs.message(QStringLiteral("Erreur lors du chargement de ") + fileName);
         return false;

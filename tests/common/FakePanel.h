@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include "Dialogs.h"
+#include "PanelClock.h"
 #include "PanelLink.h"
 #include "RecordingDialogs.h"
 #include "UsbApi.h"
@@ -170,4 +171,15 @@ inline Report reportOf(std::initializer_list<int> bytes) {
         r[i++] = static_cast<std::uint8_t>(b);
     }
     return r;
+}
+
+// A report's bytes, comparable with QCOMPARE.
+inline QByteArray bytesOf(const Report& r) {
+    return QByteArray(reinterpret_cast<const char*>(r.data()), static_cast<qsizetype>(r.size()));
+}
+
+// The record's fields, comparable (a memcmp would also compare padding).
+inline QList<int> fields(const PanelClock& c) {
+    return {c.hour, c.minute,    c.second,      c.day,    c.month,
+            c.year, c.alarmHour, c.alarmMinute, c.alarmOn};
 }

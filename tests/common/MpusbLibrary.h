@@ -1,30 +1,23 @@
-// The six entry points of the built library, resolved by their exported names.
+// The built library's six entry points, resolved by their exported names.
 #pragma once
 
 #include <QLibrary>
 #include <QString>
 
-#include "mpusbapi.h"
+#include "UsbEntryPoints.h"
 
-struct MpusbLibrary {
+struct MpusbLibrary : UsbApi {
     QLibrary library{qEnvironmentVariable("LUMI_BIN_DIR") + "/libmpusbapi.so"};
-    MPUSBGetDLLVersionFn version = nullptr;
-    MPUSBGetDeviceCountFn count = nullptr;
-    MPUSBOpenFn open = nullptr;
-    MPUSBReadFn read = nullptr;
-    MPUSBWriteFn write = nullptr;
-    MPUSBCloseFn close = nullptr;
+    // Short names for the two calls tests make most.
+    MPUSBGetDLLVersionFn& version = getDllVersion;
+    MPUSBGetDeviceCountFn& count = getDeviceCount;
+
+    MpusbLibrary() = default;
+    MpusbLibrary(const MpusbLibrary&) = delete;
+    MpusbLibrary& operator=(const MpusbLibrary&) = delete;
 
     bool load() {
-        if (!library.load()) {
-            return false;
-        }
-        version = reinterpret_cast<MPUSBGetDLLVersionFn>(library.resolve("_MPUSBGetDLLVersion"));
-        count = reinterpret_cast<MPUSBGetDeviceCountFn>(library.resolve("_MPUSBGetDeviceCount"));
-        open = reinterpret_cast<MPUSBOpenFn>(library.resolve("_MPUSBOpen"));
-        read = reinterpret_cast<MPUSBReadFn>(library.resolve("_MPUSBRead"));
-        write = reinterpret_cast<MPUSBWriteFn>(library.resolve("_MPUSBWrite"));
-        close = reinterpret_cast<MPUSBCloseFn>(library.resolve("_MPUSBClose"));
-        return version && count && open && read && write && close;
+        return library.load() &&
+               resolveUsbApi(*this, [this](const char* name) { return library.resolve(name); });
     }
 };

@@ -7,16 +7,6 @@
 
 namespace {
 
-QByteArray bytesOf(const Report& r) {
-    return QByteArray(reinterpret_cast<const char*>(r.data()), static_cast<qsizetype>(r.size()));
-}
-
-// The record's fields, comparable (a memcmp would also compare padding).
-QList<int> fields(const PanelClock& c) {
-    return {c.hour, c.minute,    c.second,      c.day,    c.month,
-            c.year, c.alarmHour, c.alarmMinute, c.alarmOn};
-}
-
 // n distinct, non-zero characters, so a chunk holding the wrong slice shows.
 QByteArray sampleText(int n) {
     QByteArray t;

@@ -1,9 +1,9 @@
 #include <QSet>
 #include <QTest>
 
+#include "FakeSeams.h"
 #include "FunctionCodes.h"
 #include "PreviewEngine.h"
-#include "FakeSeams.h"
 
 class TestFunctionCodes : public QObject {
     Q_OBJECT

@@ -1,9 +1,9 @@
 #include <QList>
 #include <QTest>
 
+#include "FakeSeams.h"
 #include "Fonts.h"
 #include "PreviewEngine.h"
-#include "FakeSeams.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "FakeSeams.h"
 #include "Fonts.h"
 #include "Preview.h"
-#include "FakeSeams.h"
 
 namespace {
 
