@@ -130,7 +130,12 @@ int Run::send() {
         return code;
     }
     if (!session_.sendText(*text)) {
-        return failed();
+        const int code = failed();
+        if (text->size() > kChunkChars) {
+            // Chunks before the failed one have gone: the panel's text may be half new.
+            complain(QStringLiteral("envoi interrompu : le panneau peut garder le début du texte"));
+        }
+        return code;
     }
     // The truncation is said on stderr, so stdout keeps the plain confirmation.
     dialogs_.said.clear();

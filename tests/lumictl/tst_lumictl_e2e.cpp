@@ -365,6 +365,7 @@ void TestLumictlEndToEnd::failWriteAt() {
     const Ran r = run(panel, {"send", letters(199)});
     QCOMPARE(r.code, 1);
     QVERIFY2(r.err.contains(kSendFailed), qPrintable(r.err));
+    QVERIFY2(r.err.contains("envoi interrompu"), qPrintable(r.err));
     QCOMPARE(r.out, QString());
 }
 
