@@ -191,12 +191,7 @@ int Run::clock() {
     }
     // Taken last, right before the write, so the panel starts as close as it can.
     const QDateTime at = inv_.clockAction == ClockAction::Sync ? clock_.now() : inv_.clockValue;
-    record.hour = static_cast<quint8>(at.time().hour());
-    record.minute = static_cast<quint8>(at.time().minute());
-    record.second = static_cast<quint8>(at.time().second());
-    record.day = static_cast<quint16>(at.date().day());
-    record.month = static_cast<quint16>(at.date().month());
-    record.year = static_cast<quint16>(at.date().year());
+    setTimeAndDate(record, at);
     return writeClock(record);
 }
 
