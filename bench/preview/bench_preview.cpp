@@ -6,7 +6,7 @@
 #include <QImage>
 
 #include "Preview.h"
-#include "SystemSeams.h"
+#include "SystemClock.h"
 
 namespace {
 

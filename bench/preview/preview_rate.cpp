@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "Preview.h"
-#include "SystemSeams.h"
+#include "SystemClock.h"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
