@@ -4,19 +4,10 @@
 #include <QCoreApplication>
 
 #include "Commands.h"
+#include "SystemClock.h"
 #include "USB2Lib.h"
 
 namespace {
-
-// The PC's local time; the locale's formats are for the window only.
-class LocalClock final : public Clock {
-public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
-    QString longTime(const QTime& time) const override {
-        return time.toString(QStringLiteral("HH:mm:ss"));
-    }
-    QString dateSeparator() const override { return QStringLiteral("/"); }
-};
 
 void write(std::FILE* stream, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
@@ -44,7 +35,7 @@ int main(int argc, char** argv) {
     // Only for the program's folder, where the USB library is looked for first.
     QCoreApplication app(argc, argv);
     CliDialogs dialogs;
-    LocalClock clock;
+    SystemClock clock;
     SilentBeeper beeper;
     Session session({dialogs,
                      clock,
