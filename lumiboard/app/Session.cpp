@@ -46,13 +46,13 @@ ClockFields clockFields(const PanelClock& clock) {
 Session::Session(SessionSeams seams)
     : seams_(std::move(seams)), preview_(seams_.clock, seams_.beeper, seams_.imageDir) {}
 
-bool Session::bindLibrary() {
+bool Session::bindLibrary(std::uint32_t instance) {
     UsbApi api;
     if (!seams_.loadUsbLibrary(api, seams_.dialogs)) {
         seams_.dialogs.message(kLibraryMissing);
         return false;
     }
-    link_.emplace(api);
+    link_.emplace(api, instance);
     return true;
 }
 
