@@ -40,6 +40,10 @@ struct ClockFields {
 };
 ClockFields clockFields(const PanelClock& clock);
 
+// Puts a local date and time into the record's time and date fields; the
+// alarm fields stay.
+void setTimeAndDate(PanelClock& clock, const QDateTime& at);
+
 // How start-up ended after the presence test.
 struct StartUp {
     enum class Kind { NoPanel, Declined, ReadPanel };
