@@ -35,13 +35,6 @@ bool readClock(PanelLink& link, Dialogs& dialogs, PanelClock& clock) {
 }
 
 bool writeClock(PanelLink& link, Dialogs& dialogs, const PanelClock& clock) {
-    // Panel found but its clock never read: zeros would set it to 0:0:0 on
-    // 0/0/0, so the user reads it first.
-    if (clock.hour == 0 && clock.minute == 0 && clock.second == 0 && clock.day == 0 &&
-        clock.month == 0 && clock.year == 0) {
-        dialogs.error(QString::fromUtf16(kClockUnknown));
-        return false;
-    }
     PanelLink::Pipes pipes(link);
     encodeWriteClock(link.outReport(), clock);
     // The reply's content means nothing: any successful read is an answer.
