@@ -443,6 +443,49 @@ private slots:
         QCOMPARE(w.texttxt->text(), expected);
     }
 
+    // Opening "&Insérer" from the keyboard moves the focus to the menu bar,
+    // and the field once lost its selection before the item read it.
+    void keyboardInsertionKeepsTheSelection_data() {
+        QTest::addColumn<int>("anchor");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("selection") << 1 << 3 << "a#Ibcd";
+        QTest::newRow("selected backwards") << 3 << 1 << "a#Ibcd";
+        QTest::newRow("caret only") << 2 << 2 << "ab#Icd";
+    }
+    void keyboardInsertionKeepsTheSelection() {
+        QFETCH(int, anchor);
+        QFETCH(int, cursor);
+        QFETCH(QString, expected);
+        Tmodul& w = start(false);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.texttxt->setFocus();
+        w.texttxt->setText(QStringLiteral("abcd"));
+        w.texttxt->setSelection(anchor, cursor - anchor);
+        if (anchor == cursor) {
+            w.texttxt->setCursorPosition(cursor);
+        }
+        QTest::keyClick(&w, Qt::Key_I, Qt::AltModifier);
+        QTRY_VERIFY(w.texte1->isVisible());
+        QTest::keyClick(w.texte1, Qt::Key_I);
+        QTRY_COMPARE(w.texttxt->text(), expected);
+
+        // Leaving the menu with Escape gives the selection back as it was.
+        w.texttxt->setText(QStringLiteral("abcd"));
+        w.texttxt->setSelection(anchor, cursor - anchor);
+        if (anchor == cursor) {
+            w.texttxt->setCursorPosition(cursor);
+        }
+        QTest::keyClick(&w, Qt::Key_I, Qt::AltModifier);
+        QTRY_VERIFY(w.texte1->isVisible());
+        QTest::keyClick(w.texte1, Qt::Key_Escape);
+        QTest::keyClick(w.MainMenu1, Qt::Key_Escape);
+        QTRY_COMPARE(QApplication::focusWidget(), w.texttxt);
+        QCOMPARE(w.texttxt->cursorPosition(), cursor);
+        QCOMPARE(w.texttxt->selectionStart(), anchor == cursor ? -1 : std::min(anchor, cursor));
+    }
+
     void typingStopsAt200ButProgramTextMayBeLonger() {
         Tmodul& w = start(false);
         w.texttxt->clear();
