@@ -3,11 +3,12 @@
 #include "ClockTransfer.h"
 #include "Cp1252.h"
 #include "FunctionCodes.h"
+#include "LinkFailure.h"
 #include "TextTransfer.h"
 
 namespace {
 
-const QString kNoPanel = QStringLiteral("Pas de Journal lumineux connecté sur port USB.");
+constexpr char16_t kNoPanel[] = u"Pas de Journal lumineux connecté sur port USB.";
 const QString kReadMemory = QStringLiteral("Lire la mémoire du Journal ?");
 const QString kLibraryMissing = QStringLiteral("La librairie MPUSBAPI.DLL est introuvable !");
 
@@ -92,7 +93,8 @@ QString Session::beginStartUp() {
 StartUp Session::finishStartUp() {
     StartUp outcome;
     if (!link_->panelPresent()) {
-        seams_.dialogs.confirm(kNoPanel);
+        // A panel this user may not open counts as none; say why.
+        seams_.dialogs.confirm(failureText(link_->lastError(), kNoPanel));
         const QDateTime now = seams_.clock.now();
         const QString sep = seams_.clock.dateSeparator();
         outcome.kind = StartUp::Kind::NoPanel;

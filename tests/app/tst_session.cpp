@@ -28,6 +28,7 @@ private slots:
 
     void unboundLibraryEndsTheProgram();
     void startUpWithoutPanelTakesThePcsClock();
+    void startUpWithRefusedPanelSaysWhy();
     void startUpWithPanelAsks_data();
     void startUpWithPanelAsks();
     void callersRecordIsSentAndTheProgramsKept();
@@ -162,6 +163,22 @@ void TestSession::startUpWithoutPanelTakesThePcsClock() {
     QCOMPARE(dialogs.texts(), QStringList{"Pas de Journal lumineux connecté sur port USB."});
     QCOMPARE(fields(session->panelClock()), fields(PanelClock{5, 6, 7, 4, 3, 2031, 0, 0, 0}));
     QVERIFY(session->preview().engine().isReset());
+}
+
+// A panel this user may not open counts as none; the notice says why.
+void TestSession::startUpWithRefusedPanelSaysWhy() {
+    FakePanel panel;
+    panel.deviceCount = 0;
+    panel.countErrno = EACCES;
+    RecordingDialogs dialogs;
+    const auto session = sessionOn(dialogs);
+    session->beginStartUp();
+    QCOMPARE(session->finishStartUp().kind, StartUp::Kind::NoPanel);
+    QCOMPARE(dialogs.texts(),
+             QStringList{"Pas de Journal lumineux connecté sur port USB.\nAccès au panneau "
+                         "refusé : installez la règle udev 70-lumiboard-panel.rules (voir le "
+                         "README, Dépannage)."});
+    QCOMPARE(dialogs.shown[0].kind, RecordingDialogs::Kind::Confirm);
 }
 
 void TestSession::startUpWithPanelAsks_data() {
