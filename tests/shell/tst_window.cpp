@@ -322,6 +322,7 @@ private slots:
         Tmodul& w = start(true, false);
         w.m_lireheure->trigger();
         QVERIFY(w.hrtxt->text().startsWith(QStringLiteral("9:5:")));
+        QCOMPARE(w.hrtxt->cursorPosition(), 0);
         QCOMPARE(w.m_alarm->text(), QStringLiteral("&Activer"));
         QVERIFY(!w.revchk->isChecked());
 
@@ -461,24 +462,22 @@ private slots:
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         w.texttxt->setFocus();
-        w.texttxt->setText(QStringLiteral("abcd"));
-        w.texttxt->setSelection(anchor, cursor - anchor);
-        if (anchor == cursor) {
-            w.texttxt->setCursorPosition(cursor);
-        }
-        QTest::keyClick(&w, Qt::Key_I, Qt::AltModifier);
-        QTRY_VERIFY(w.texte1->isVisible());
+        // "abcd" with the caret and selection of the row, then Alt+I.
+        const auto openMenuFromTheKeyboard = [&] {
+            w.texttxt->setText(QStringLiteral("abcd"));
+            w.texttxt->setSelection(anchor, cursor - anchor);
+            if (anchor == cursor) {
+                w.texttxt->setCursorPosition(cursor);
+            }
+            QTest::keyClick(&w, Qt::Key_I, Qt::AltModifier);
+            return QTest::qWaitFor([&] { return w.texte1->isVisible(); });
+        };
+        QVERIFY(openMenuFromTheKeyboard());
         QTest::keyClick(w.texte1, Qt::Key_I);
         QTRY_COMPARE(w.texttxt->text(), expected);
 
         // Leaving the menu with Escape gives the selection back as it was.
-        w.texttxt->setText(QStringLiteral("abcd"));
-        w.texttxt->setSelection(anchor, cursor - anchor);
-        if (anchor == cursor) {
-            w.texttxt->setCursorPosition(cursor);
-        }
-        QTest::keyClick(&w, Qt::Key_I, Qt::AltModifier);
-        QTRY_VERIFY(w.texte1->isVisible());
+        QVERIFY(openMenuFromTheKeyboard());
         QTest::keyClick(w.texte1, Qt::Key_Escape);
         QTest::keyClick(w.MainMenu1, Qt::Key_Escape);
         QTRY_COMPARE(QApplication::focusWidget(), w.texttxt);
