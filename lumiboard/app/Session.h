@@ -81,7 +81,8 @@ public:
     bool bindLibrary(std::uint32_t instance = 0);
     bool bound() const { return link_.has_value(); }
     bool panelPresent();
-    // errno as the library left it after the last failed panel call; 0 for none.
+    // errno as the library left it after the last exchange's failed call (a
+    // failed open's, when a transfer then failed on its handle); 0 for none.
     int lastLinkError() const { return link_ ? link_->lastError() : 0; }
 
     // Start-up, part one, before any dialog: resets the preview and the alarm
