@@ -60,4 +60,8 @@ QString decode(const QByteArray& bytes) {
     return out;
 }
 
+QString receivable(const QString& text) {
+    return decode(encode(text));
+}
+
 }  // namespace cp1252

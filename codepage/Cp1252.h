@@ -12,6 +12,9 @@ namespace cp1252 {
 // keeps its length in characters.
 QByteArray encode(const QString& text);
 QString decode(const QByteArray& bytes);
+// The text as the panel would receive it: every character the code page
+// cannot hold becomes '?'. Same as decode(encode(text)).
+QString receivable(const QString& text);
 
 // One code (0..255) as a character; the five codes the code page leaves
 // undefined decode to the C1 control of the same value.

@@ -82,8 +82,11 @@ AlarmMenuOutcome alarmMenuClick(const QString& currentCaption, Dialogs& dialogs,
                                 PanelClock& clock) {
     AlarmMenuOutcome outcome;
     if (currentCaption != QString::fromUtf16(kDisarmedCaption)) {
-        // Disarming from the menu leaves alarmOn alone: only revchk clears it.
+        // Disarmed means disarmed: a later clock write must not send the
+        // alarm armed while the menu says it is off.
         outcome.caption = QString::fromUtf16(kDisarmedCaption);
+        outcome.untickAlarmBox = true;
+        clock.alarmOn = 0;
         return outcome;
     }
     const auto entry = dialogs.inputText(QString::fromUtf16(kAlarmTitle),

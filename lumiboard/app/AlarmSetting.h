@@ -41,8 +41,10 @@ AlarmEntry parseAlarmEntry(const QString& entry);
 struct AlarmMenuOutcome {
     std::optional<QString> caption;  // m_alarm's new caption
     std::optional<QString> summary;  // timelbl's new text
+    bool untickAlarmBox = false;     // revchk to be unticked (which disables revtxt)
 };
 
-// m_alarmClick: disarms when armed (caption only), otherwise asks for an alarm
-// time and, when the whole entry is sound, arms clock with it.
+// m_alarmClick: disarms when armed (caption, alarmOn and the check box),
+// otherwise asks for an alarm time and, when the whole entry is sound, arms
+// clock with it.
 AlarmMenuOutcome alarmMenuClick(const QString& currentCaption, Dialogs& dialogs, PanelClock& clock);

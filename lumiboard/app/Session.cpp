@@ -3,11 +3,12 @@
 #include "ClockTransfer.h"
 #include "Cp1252.h"
 #include "FunctionCodes.h"
+#include "LinkFailure.h"
 #include "TextTransfer.h"
 
 namespace {
 
-const QString kNoPanel = QStringLiteral("Pas de Journal lumineux connecté sur port USB.");
+constexpr char16_t kNoPanel[] = u"Pas de Journal lumineux connecté sur port USB.";
 const QString kReadMemory = QStringLiteral("Lire la mémoire du Journal ?");
 const QString kLibraryMissing = QStringLiteral("La librairie MPUSBAPI.DLL est introuvable !");
 
@@ -52,6 +53,19 @@ void setTimeAndDate(PanelClock& clock, const QDateTime& at) {
     clock.year = static_cast<quint16>(at.date().year());
 }
 
+PanelClock clockRunOn(const PanelClock& record, const QDateTime& takenAt, const QDateTime& now) {
+    const QDate date(record.year, record.month, record.day);
+    const QTime time(record.hour, record.minute, record.second);
+    if (!date.isValid() || !time.isValid()) {
+        return record;  // nothing to run on from: an out-of-range reply goes back as read
+    }
+    // The panel's clock knows no time zone: counted in UTC, it never meets a
+    // summer-time gap.
+    PanelClock out = record;
+    setTimeAndDate(out, QDateTime(date, time, Qt::UTC).addMSecs(takenAt.msecsTo(now)));
+    return out;
+}
+
 Session::Session(SessionSeams seams)
     : seams_(std::move(seams)), preview_(seams_.clock, seams_.beeper, seams_.imageDir) {}
 
@@ -79,7 +93,8 @@ QString Session::beginStartUp() {
 StartUp Session::finishStartUp() {
     StartUp outcome;
     if (!link_->panelPresent()) {
-        seams_.dialogs.confirm(kNoPanel);
+        // A panel this user may not open counts as none; say why.
+        seams_.dialogs.confirm(failureText(link_->lastError(), kNoPanel));
         const QDateTime now = seams_.clock.now();
         const QString sep = seams_.clock.dateSeparator();
         outcome.kind = StartUp::Kind::NoPanel;
@@ -87,6 +102,7 @@ StartUp Session::finishStartUp() {
         outcome.date = twoDigits(now.date().day()) + sep + twoDigits(now.date().month()) + sep +
                        QString::number(now.date().year());
         setTimeAndDate(clock_, now);
+        clockTakenAt_ = now;
         return outcome;
     }
     outcome.kind =
@@ -110,11 +126,18 @@ std::optional<ClockFields> Session::readClock() {
     if (!::readClock(*link_, seams_.dialogs, clock_)) {
         return std::nullopt;
     }
+    clockTakenAt_ = seams_.clock.now();
     return clockFields(clock_);
 }
 
 bool Session::writeClock() {
-    return writeClock(clock_);
+    if (!clockTakenAt_) {
+        // Declined or failed start-up read: the record's zeros would set the
+        // panel to 0:0:0 on 0/0/0.
+        seams_.dialogs.error(QString::fromUtf16(kClockUnknown));
+        return false;
+    }
+    return writeClock(clockRunOn(clock_, *clockTakenAt_, seams_.clock.now()));
 }
 
 bool Session::writeClock(const PanelClock& record) {

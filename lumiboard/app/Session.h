@@ -44,6 +44,12 @@ ClockFields clockFields(const PanelClock& clock);
 // alarm fields stay.
 void setTimeAndDate(PanelClock& clock, const QDateTime& at);
 
+// The record as the panel's clock reads it at now, when its time and date
+// were read or taken at takenAt: both advanced by the time elapsed, across
+// midnight and month ends. A record without a valid time and date is
+// returned as it is.
+PanelClock clockRunOn(const PanelClock& record, const QDateTime& takenAt, const QDateTime& now);
+
 // How start-up ended after the presence test.
 struct StartUp {
     enum class Kind { NoPanel, Declined, ReadPanel };
@@ -75,7 +81,8 @@ public:
     bool bindLibrary(std::uint32_t instance = 0);
     bool bound() const { return link_.has_value(); }
     bool panelPresent();
-    // errno as the library left it after the last failed panel call; 0 for none.
+    // errno as the library left it after the last exchange's failed call (a
+    // failed open's, when a transfer then failed on its handle); 0 for none.
     int lastLinkError() const { return link_ ? link_->lastError() : 0; }
 
     // Start-up, part one, before any dialog: resets the preview and the alarm
@@ -93,8 +100,11 @@ public:
 
     // Reads the panel's clock into the record; nothing after a failure.
     std::optional<ClockFields> readClock();
-    // Writes the program's record, or one the caller sets (without taking it
-    // as the program's record); true once the panel answered.
+    // Writes the program's record, its time and date run on from the moment
+    // they were read, or one the caller sets (sent as it is, without taking
+    // it as the program's record); true once the panel answered. The
+    // program's record is refused until a clock read has succeeded: until
+    // then its time and date are nobody's.
     bool writeClock();
     bool writeClock(const PanelClock& record);
 
@@ -113,6 +123,10 @@ public:
     std::optional<QString> tick(QImage& canvas, QPoint origin);
     void reportError(const QString& message);
 
+    // True once the record's time and date came from the panel (or, without
+    // a panel, from the PC at start-up).
+    bool clockKnown() const { return clockTakenAt_.has_value(); }
+
     const PanelClock& panelClock() const { return clock_; }
     const Preview& preview() const { return preview_; }
 
@@ -120,5 +134,6 @@ private:
     SessionSeams seams_;
     std::optional<PanelLink> link_;  // exists once the library is bound
     PanelClock clock_;
+    std::optional<QDateTime> clockTakenAt_;  // when clock_'s time and date were read or taken
     Preview preview_;
 };

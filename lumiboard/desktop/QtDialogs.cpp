@@ -37,6 +37,8 @@ int show(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const 
          QMessageBox::StandardButton escapeButton = QMessageBox::Ok) {
     const NormalCursor cursor;
     QMessageBox box(icon, caption, text, buttons, parent);
+    // What the user typed ("<b>12</b>:30") is shown as typed, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultButton);
     box.setEscapeButton(escapeButton);
     return box.exec();

@@ -1,16 +1,17 @@
 #include "ClockTransfer.h"
 
+#include "LinkFailure.h"
 #include "ReportCoding.h"
 
 bool readClock(PanelLink& link, Dialogs& dialogs, PanelClock& clock) {
     PanelLink::Pipes pipes(link);
     encodeReadClock(link.outReport());
     if (!pipes.write()) {
-        dialogs.error(QString::fromUtf16(kClockWriteFailedOnRead));
+        dialogs.error(failureText(link, kClockWriteFailedOnRead));
         return false;
     }
     if (!pipes.read(kClockTimeoutMs) || link.inReport()[0] != REPLY_ACK) {
-        dialogs.error(QString::fromUtf16(kClockReadFailed));
+        dialogs.error(failureText(link, kClockReadFailed));
         return false;
     }
     const ClockReply reply = decodeClockReply(link.inReport());
@@ -35,18 +36,11 @@ bool readClock(PanelLink& link, Dialogs& dialogs, PanelClock& clock) {
 }
 
 bool writeClock(PanelLink& link, Dialogs& dialogs, const PanelClock& clock) {
-    // Panel found but its clock never read: zeros would set it to 0:0:0 on
-    // 0/0/0, so the user reads it first.
-    if (clock.hour == 0 && clock.minute == 0 && clock.second == 0 && clock.day == 0 &&
-        clock.month == 0 && clock.year == 0) {
-        dialogs.error(QString::fromUtf16(kClockUnknown));
-        return false;
-    }
     PanelLink::Pipes pipes(link);
     encodeWriteClock(link.outReport(), clock);
     // The reply's content means nothing: any successful read is an answer.
     if (!pipes.write() || !pipes.read(kClockTimeoutMs)) {
-        dialogs.error(QString::fromUtf16(kClockWriteFailed));
+        dialogs.error(failureText(link, kClockWriteFailed));
         return false;
     }
     pipes.close();

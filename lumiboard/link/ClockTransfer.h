@@ -24,6 +24,6 @@ inline constexpr char16_t kClockUnknown[] =
 // shown).
 bool readClock(PanelLink& link, Dialogs& dialogs, PanelClock& clock);
 
-// Writes clock to the panel; true once the panel answered. Refused, with
-// nothing sent, while the record holds no time and date yet.
+// Writes clock to the panel as it is; true once the panel answered. Whether
+// the record is worth sending is the caller's to judge (see kClockUnknown).
 bool writeClock(PanelLink& link, Dialogs& dialogs, const PanelClock& clock);

@@ -22,8 +22,25 @@ bool PanelLink::panelPresent() {
 }
 
 PanelLink::Pipes::Pipes(PanelLink& link) : link_(link) {
-    link_.writePipe_ = link_.api_.open(link_.instance_, kDeviceId, kEndpoint, MPUSB_DIR_WRITE, 0);
-    link_.readPipe_ = link_.api_.open(link_.instance_, kDeviceId, kEndpoint, MPUSB_DIR_READ, 0);
+    link_.lastError_ = 0;
+    const auto open = [this](std::uint32_t direction) {
+        errno = 0;
+        const std::uint32_t pipe =
+            link_.api_.open(link_.instance_, kDeviceId, kEndpoint, direction, 0);
+        if (pipe == MPUSB_INVALID_HANDLE && openError_ == 0) {
+            openError_ = errno;
+        }
+        return pipe;
+    };
+    link_.writePipe_ = open(MPUSB_DIR_WRITE);
+    link_.readPipe_ = open(MPUSB_DIR_READ);
+}
+
+bool PanelLink::Pipes::transferred(bool ok) {
+    if (!ok && openError_ != 0) {
+        link_.lastError_ = openError_;
+    }
+    return ok;
 }
 
 PanelLink::Pipes::~Pipes() {
@@ -31,17 +48,17 @@ PanelLink::Pipes::~Pipes() {
 }
 
 bool PanelLink::Pipes::write() {
-    return link_.keepingError([this] {
+    return transferred(link_.keepingError([this] {
         return link_.api_.write(link_.writePipe_, link_.outReport_.data(), kReportSize,
                                 &link_.writeCount_, kWriteTimeoutMs) != 0;
-    });
+    }));
 }
 
 bool PanelLink::Pipes::read(std::uint32_t timeoutMs) {
-    return link_.keepingError([this, timeoutMs] {
+    return transferred(link_.keepingError([this, timeoutMs] {
         return link_.api_.read(link_.readPipe_, link_.inReport_.data(), kReportSize,
                                &link_.readCount_, timeoutMs) != 0;
-    });
+    }));
 }
 
 void PanelLink::Pipes::close() {

@@ -31,7 +31,9 @@ public:
 
     // errno as the library left it right after the last failed call (presence
     // test, write or read), before closing the pipes could change it; 0 when
-    // the library gave no reason.
+    // the library gave no reason. A write or read that fails after an open
+    // failed carries the open's reason (the transfer only met its bad
+    // handle). Each exchange starts from 0.
     int lastError() const { return lastError_; }
 
     Report& outReport() { return outReport_; }
@@ -57,8 +59,12 @@ public:
         void close();
 
     private:
+        // Keeps the reason of a failed open for the transfer that fails on it.
+        bool transferred(bool ok);
+
         PanelLink& link_;
         bool open_ = true;
+        int openError_ = 0;  // errno of the first open that failed; 0: none
     };
 
 private:

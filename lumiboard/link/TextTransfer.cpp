@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "LinkFailure.h"
 #include "ReportCoding.h"
 
 bool sendText(PanelLink& link, Dialogs& dialogs, const QByteArray& fieldText) {
@@ -16,7 +17,7 @@ bool sendText(PanelLink& link, Dialogs& dialogs, const QByteArray& fieldText) {
         if (!pipes.write()) {
             // The chunks not yet written are dropped: a half-sent text is
             // only fixed by sending again.
-            dialogs.error(QString::fromUtf16(kSendFailed));
+            dialogs.error(failureText(link, kSendFailed));
             return false;
         }
     }
@@ -31,7 +32,7 @@ std::optional<QByteArray> readText(PanelLink& link, Dialogs& dialogs) {
     PanelLink::Pipes pipes(link);
     encodeReadText(link.outReport());
     if (!pipes.write() || !pipes.read(kReadTextTimeoutMs) || link.inReport()[0] != REPLY_ACK) {
-        dialogs.error(QString::fromUtf16(kReadTextFailed));
+        dialogs.error(failureText(link, kReadTextFailed));
         return std::nullopt;
     }
     QByteArray text = decodeTextReply(link.inReport());

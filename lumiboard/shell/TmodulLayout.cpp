@@ -8,6 +8,7 @@
 #include "FunctionCodes.h"
 #include "MenuAccelerators.h"
 #include "PictureButton.h"
+#include "SelectionKeeper.h"
 #include "Transfert.h"
 #include "TypingLimit.h"
 
@@ -139,6 +140,7 @@ void Tmodul::buildControls(QWidget* surface) {
     texttxt = makeEdit("texttxt", QString(), {41, 5, 366, 21}, QString(), surface);
     texttxt->setMaxLength(32767);  // the typing limit is TypingLimit's, not a cut
     texttxt->setValidator(new TypingLimit(texttxt, kTypingLimit));
+    new SelectionKeeper(texttxt);  // the insertions find it as the menu opened
     connect(texttxt, &QLineEdit::textChanged, this, &Tmodul::texttxtChange);
 
     hrtxt = makeEdit("hrtxt", QStringLiteral("00:00"), {55, 245, 50, 20},

@@ -11,6 +11,13 @@
 
 namespace {
 
+// A display field shows the start of its text, even when it is too long to
+// show whole (a 12-hour long time); setText leaves the caret at the end.
+void showFromStart(QLineEdit* field, const QString& text) {
+    field->setText(text);
+    field->setCursorPosition(0);
+}
+
 constexpr QPoint kLedOffset(15, 15);  // first LED inside the frame
 constexpr QSize kLedArea(20 * 18, 10 * 18);
 
@@ -53,8 +60,8 @@ void Tmodul::FormShow() {
     const StartUp outcome = session_.finishStartUp();
     switch (outcome.kind) {
         case StartUp::Kind::NoPanel:
-            hrtxt->setText(outcome.time);
-            datetxt->setText(outcome.date);
+            showFromStart(hrtxt, outcome.time);
+            showFromStart(datetxt, outcome.date);
             setPanelControlsEnabled(false);  // for good: nothing looks for a panel again
             break;
         case StartUp::Kind::ReadPanel:
@@ -120,10 +127,10 @@ void Tmodul::m_lireheureClick() {
     if (!shown) {
         return;
     }
-    hrtxt->setText(shown->time);
-    datetxt->setText(shown->date);
+    showFromStart(hrtxt, shown->time);
+    showFromStart(datetxt, shown->date);
     revchk->setChecked(shown->alarmArmed);  // runs revchkClick when it changes
-    revtxt->setText(shown->alarm);
+    showFromStart(revtxt, shown->alarm);
     m_alarm->setText(shown->alarmCaption);
 }
 
@@ -140,6 +147,9 @@ void Tmodul::m_alarmClick() {
     if (outcome.summary) {
         timelbl->setText(*outcome.summary);
         timelbl->adjustSize();  // the left edge stays, the width follows the text
+    }
+    if (outcome.untickAlarmBox) {
+        revchk->setChecked(false);  // runs revchkClick when it changes
     }
 }
 
@@ -158,7 +168,11 @@ void Tmodul::Timer1Timer() {
     const std::optional<QString> failure = session_.tick(canvas_, origin);
     centralWidget()->update(QRect(origin, kLedArea));
     if (failure) {
-        session_.reportError(*failure);
+        // Shown from an event of its own: a modal box opened inside this tick
+        // would hold the timer, and the preview, until it is closed.
+        QMetaObject::invokeMethod(
+            this, [this, message = *failure] { session_.reportError(message); },
+            Qt::QueuedConnection);
     }
 }
 

@@ -28,12 +28,19 @@ private slots:
 
     void unboundLibraryEndsTheProgram();
     void startUpWithoutPanelTakesThePcsClock();
+    void startUpWithRefusedPanelSaysWhy();
     void startUpWithPanelAsks_data();
     void startUpWithPanelAsks();
     void callersRecordIsSentAndTheProgramsKept();
     void transfersSayWhetherTheyWent();
     void insertionMovesTheCaretPastTheCode_data();
     void insertionMovesTheCaretPastTheCode();
+
+    void clockRunsOn_data();
+    void clockRunsOn();
+    void clockWriteSendsWhatThePanelReadsNow_data();
+    void clockWriteSendsWhatThePanelReadsNow();
+    void clockWriteRefusedUntilARead();
 
     void alarmEntry_data();
     void alarmEntry();
@@ -158,6 +165,22 @@ void TestSession::startUpWithoutPanelTakesThePcsClock() {
     QVERIFY(session->preview().engine().isReset());
 }
 
+// A panel this user may not open counts as none; the notice says why.
+void TestSession::startUpWithRefusedPanelSaysWhy() {
+    FakePanel panel;
+    panel.deviceCount = 0;
+    panel.countErrno = EACCES;
+    RecordingDialogs dialogs;
+    const auto session = sessionOn(dialogs);
+    session->beginStartUp();
+    QCOMPARE(session->finishStartUp().kind, StartUp::Kind::NoPanel);
+    QCOMPARE(dialogs.texts(),
+             QStringList{"Pas de Journal lumineux connecté sur port USB.\nAccès au panneau "
+                         "refusé : installez la règle udev 70-lumiboard-panel.rules (voir le "
+                         "README, Dépannage)."});
+    QCOMPARE(dialogs.shown[0].kind, RecordingDialogs::Kind::Confirm);
+}
+
 void TestSession::startUpWithPanelAsks_data() {
     QTest::addColumn<bool>("answer");
     QTest::addColumn<int>("kind");
@@ -244,6 +267,127 @@ void TestSession::insertionMovesTheCaretPastTheCode() {
         session.insertCode(text, caret, std::string_view(name.constData(), name.size()));
     QCOMPARE(inserted.text, result);
     QCOMPARE(inserted.caret, newCaret);
+}
+
+void TestSession::clockRunsOn_data() {
+    QTest::addColumn<PanelClock>("read");
+    QTest::addColumn<qint64>("elapsedMs");
+    QTest::addColumn<PanelClock>("sent");
+    const auto at = [](int h, int mi, int s, int d, int mo, int y) {
+        return PanelClock{quint8(h),  quint8(mi), quint8(s), quint16(d), quint16(mo),
+                          quint16(y), 7,          30,        1};
+    };
+    QTest::newRow("ten minutes") << at(9, 5, 0, 14, 7, 2009) << 600'000LL
+                                 << at(9, 15, 0, 14, 7, 2009);
+    QTest::newRow("no time passed") << at(9, 5, 0, 14, 7, 2009) << 0LL << at(9, 5, 0, 14, 7, 2009);
+    QTest::newRow("part of a second")
+        << at(9, 5, 0, 14, 7, 2009) << 999LL << at(9, 5, 0, 14, 7, 2009);
+    QTest::newRow("new year") << at(23, 59, 59, 31, 12, 2009) << 2'000LL << at(0, 0, 1, 1, 1, 2010);
+    QTest::newRow("end of February")
+        << at(23, 50, 0, 28, 2, 2009) << 1'200'000LL << at(0, 10, 0, 1, 3, 2009);
+    QTest::newRow("leap day") << at(23, 50, 0, 28, 2, 2008) << 1'200'000LL
+                              << at(0, 10, 0, 29, 2, 2008);
+    QTest::newRow("end of April") << at(23, 0, 0, 30, 4, 2026) << 7'200'000LL
+                                  << at(1, 0, 0, 1, 5, 2026);
+    QTest::newRow("three days") << at(12, 0, 0, 30, 6, 2026) << 3LL * 86'400'000
+                                << at(12, 0, 0, 3, 7, 2026);
+    QTest::newRow("clock set back")
+        << at(0, 0, 30, 1, 1, 2010) << -60'000LL << at(23, 59, 30, 31, 12, 2009);
+    // Nothing to run on from: sent as read.
+    QTest::newRow("hour 24") << at(24, 0, 0, 14, 7, 2009) << 600'000LL << at(24, 0, 0, 14, 7, 2009);
+    QTest::newRow("second 60") << at(9, 5, 60, 14, 7, 2009) << 600'000LL
+                               << at(9, 5, 60, 14, 7, 2009);
+    QTest::newRow("day 0") << at(9, 5, 0, 0, 7, 2009) << 600'000LL << at(9, 5, 0, 0, 7, 2009);
+    QTest::newRow("31 April") << at(9, 5, 0, 31, 4, 2009) << 600'000LL << at(9, 5, 0, 31, 4, 2009);
+    QTest::newRow("month 13") << at(9, 5, 0, 1, 13, 2009) << 600'000LL << at(9, 5, 0, 1, 13, 2009);
+    QTest::newRow("all zero") << at(0, 0, 0, 0, 0, 0) << 600'000LL << at(0, 0, 0, 0, 0, 0);
+}
+
+void TestSession::clockRunsOn() {
+    QFETCH(PanelClock, read);
+    QFETCH(qint64, elapsedMs);
+    QFETCH(PanelClock, sent);
+    // The two moments in different time specs: only the time elapsed counts.
+    const QDateTime takenAt(QDate(2026, 3, 29), QTime(0, 30), Qt::UTC);
+    QCOMPARE(fields(clockRunOn(read, takenAt.toLocalTime(), takenAt.addMSecs(elapsedMs))),
+             fields(sent));
+}
+
+void TestSession::clockWriteSendsWhatThePanelReadsNow_data() {
+    QTest::addColumn<QByteArray>("reply");    // bytes 1..10 of the clock read's reply
+    QTest::addColumn<int>("elapsedS");        // seconds between the read and the write
+    QTest::addColumn<QByteArray>("written");  // bytes 1..10 of the clock write
+    QTest::newRow("ten minutes later")
+        << QByteArray::fromHex("09 05 00 0E 07 07 D9 07 1E 01") << 600
+        << QByteArray::fromHex("09 0F 00 0E 07 07 D9 07 1E 01");
+    QTest::newRow("across new year") << QByteArray::fromHex("17 3B 3B 1F 0C 07 D9 06 05 00") << 2
+                                     << QByteArray::fromHex("00 00 01 01 01 07 DA 06 05 00");
+    QTest::newRow("out of range, as read")
+        << QByteArray::fromHex("18 3C 00 20 0D 07 D9 06 05 01") << 600
+        << QByteArray::fromHex("18 3C 00 20 0D 07 D9 06 05 01");
+    // A panel whose clock truly reads zero still gets it back, alarm included.
+    QTest::newRow("zeros, once read") << QByteArray::fromHex("00 00 00 00 00 00 00 06 05 01") << 600
+                                      << QByteArray::fromHex("00 00 00 00 00 00 00 06 05 01");
+}
+
+void TestSession::clockWriteSendsWhatThePanelReadsNow() {
+    QFETCH(QByteArray, reply);
+    QFETCH(int, elapsedS);
+    QFETCH(QByteArray, written);
+    FakePanel panel;
+    panel.reply = reportOf({0xAA});
+    std::memcpy(panel.reply.data() + 1, reply.constData(), reply.size());
+    RecordingDialogs dialogs;
+    const auto session = sessionOn(dialogs);
+    clock_.at = QDateTime(QDate(2026, 5, 2), QTime(8, 0, 0));
+    QVERIFY(session->readClock());
+    const QList<int> asRead = fields(session->panelClock());
+    panel.reply = reportOf({0xAA});
+
+    clock_.at = clock_.at.addSecs(elapsedS);
+    QVERIFY(session->writeClock());
+
+    QCOMPARE(bytesOf(panel.received.last()).mid(1, 10), written);
+    QCOMPARE(dialogs.texts().last(), "Heure / Date / Alarme mises à jour !");
+    // The record, and so the alarm summary, keeps what was read.
+    QCOMPARE(fields(session->panelClock()), asRead);
+}
+
+void TestSession::clockWriteRefusedUntilARead() {
+    FakePanel panel;
+    RecordingDialogs dialogs;
+    dialogs.yesNoAnswers = {false};
+    const auto session = sessionOn(dialogs);
+    session->beginStartUp();
+    QCOMPARE(session->finishStartUp().kind, StartUp::Kind::Declined);
+    const QString unknown =
+        "Heure du panneau inconnue : lisez-la d'abord par le menu Lire > Heure/date/alarme !";
+
+    // Armed, but the time and date are nobody's yet.
+    session->setAlarmArmed(true);
+    QVERIFY(!session->writeClock());
+    QCOMPARE(dialogs.texts().last(), unknown);
+    QCOMPARE(dialogs.shown.last().kind, RecordingDialogs::Kind::Error);
+    QCOMPARE(panel.received.size(), 0);
+    QVERIFY(!session->clockKnown());
+
+    // A failed read teaches nothing.
+    panel.failRead = true;
+    QVERIFY(!session->readClock());
+    QVERIFY(!session->writeClock());
+    QCOMPARE(dialogs.texts().last(), unknown);
+    QCOMPARE(panel.received.size(), 1);  // the read request only
+
+    // Known once read; then it stays known.
+    panel.failRead = false;
+    panel.reply = reportOf({0xAA, 9, 5, 0, 14, 7, 0x07, 0xD9});
+    QVERIFY(session->readClock());
+    QVERIFY(session->clockKnown());
+    panel.failRead = true;
+    QVERIFY(!session->readClock());
+    panel.failRead = false;
+    QVERIFY(session->writeClock());
+    QCOMPARE(bytesOf(panel.received.last()).left(4), QByteArray::fromHex("34 09 05 00"));
 }
 
 void TestSession::alarmEntry_data() {
@@ -340,8 +484,11 @@ void TestSession::alarmDisarm() {
         const AlarmMenuOutcome out = alarmMenuClick(caption, dialogs, clock);
         QCOMPARE(out.caption, "&Activer");
         QVERIFY(!out.summary);
+        QVERIFY(out.untickAlarmBox);
         QVERIFY(dialogs.shown.isEmpty());
-        // alarmOn stays: only unticking revchk clears it.
+        // Disarmed for real: alarmOn is cleared, the alarm time stays.
+        QCOMPARE(int(clock.alarmOn), 0);
+        clock.alarmOn = before.alarmOn;
         QCOMPARE(fields(clock), fields(before));
     }
 }

@@ -21,6 +21,7 @@
 // tests see the order of opens, transfers, dialogs and closes.
 struct FakePanel {
     static inline FakePanel* current = nullptr;
+    static constexpr std::uint32_t kInvalid = 0xFFFFFFFF;  // a pipe that could not be opened
 
     // Script
     std::uint32_t deviceCount = 1;
@@ -28,6 +29,8 @@ struct FakePanel {
     bool failRead = false;
     int failErrno = 0;           // errno a failing write or read leaves; close then sets EIO
     std::uint32_t instance = 0;  // the panel instance the link must open
+    int openErrno = 0;           // nonzero: opens fail with it, as for a device not ours
+    int countErrno = 0;          // errno a count of 0 leaves
     Report reply{};
 
     // Observations
@@ -46,6 +49,9 @@ struct FakePanel {
         a.getDeviceCount = [](const char* id) -> std::uint32_t {
             current->checkId(id);
             current->log << QStringLiteral("count");
+            if (current->deviceCount == 0) {
+                errno = current->countErrno;
+            }
             return current->deviceCount;
         };
         a.open = [](std::uint32_t instance, const char* id, const char* endpoint,
@@ -58,11 +64,19 @@ struct FakePanel {
             }
             const char kind = direction == 0 ? 'w' : 'r';
             p.log << QStringLiteral("open %1").arg(QLatin1Char(kind));
+            if (p.openErrno != 0) {
+                errno = p.openErrno;
+                return kInvalid;
+            }
             p.open[++p.nextHandle] = kind;
             return p.nextHandle;
         };
         a.close = [](std::uint32_t handle) -> std::uint32_t {
             auto& p = *current;
+            if (handle == kInvalid) {  // the link closes what it opened, failed or not
+                errno = EINVAL;
+                return 0;
+            }
             const auto it = p.open.find(handle);
             if (it == p.open.end()) {
                 p.faults << QStringLiteral("close of a pipe not open");
@@ -79,8 +93,12 @@ struct FakePanel {
         a.write = [](std::uint32_t handle, void* data, std::uint32_t length,
                      std::uint32_t* transferred, std::uint32_t timeoutMs) -> std::uint32_t {
             auto& p = *current;
-            p.checkPipe(handle, 'w', length, transferred);
             p.log << QStringLiteral("write %1").arg(timeoutMs);
+            if (handle == kInvalid) {
+                errno = EINVAL;
+                return 0;
+            }
+            p.checkPipe(handle, 'w', length, transferred);
             if (++p.writes == p.failWriteAt) {
                 errno = p.failErrno;
                 return 0;
@@ -94,8 +112,12 @@ struct FakePanel {
         a.read = [](std::uint32_t handle, void* data, std::uint32_t length,
                     std::uint32_t* transferred, std::uint32_t timeoutMs) -> std::uint32_t {
             auto& p = *current;
-            p.checkPipe(handle, 'r', length, transferred);
             p.log << QStringLiteral("read %1").arg(timeoutMs);
+            if (handle == kInvalid) {
+                errno = EINVAL;
+                return 0;
+            }
+            p.checkPipe(handle, 'r', length, transferred);
             if (p.failRead) {
                 errno = p.failErrno;
                 return 0;

@@ -44,12 +44,15 @@ private slots:
 
     void writeClock_data();
     void writeClock();
-    void writeClockRefusedWithoutTime();
+    void writeClockSendsZerosAsTheyAre();
 
     void outReportLeftovers();
 
     void failureKeepsLibraryErrno_data();
     void failureKeepsLibraryErrno();
+    void refusedAccessIsSaidAndNamesTheFix_data();
+    void refusedAccessIsSaidAndNamesTheFix();
+    void reasonBelongsToItsOwnExchange();
     void otherInstance();
 };
 
@@ -315,7 +318,9 @@ void TestLink::writeClock() {
     QVERIFY(panel.faults.isEmpty());
 }
 
-void TestLink::writeClockRefusedWithoutTime() {
+// Whether a record is worth sending is the session's to judge (it refuses
+// until a clock read succeeded): the link sends zeros as they are.
+void TestLink::writeClockSendsZerosAsTheyAre() {
     FakePanel panel;
     LoggingDialogs dialogs(panel);
     PanelLink link(FakePanel::api());
@@ -323,14 +328,9 @@ void TestLink::writeClockRefusedWithoutTime() {
     clock.alarmHour = 7;
     clock.alarmOn = 1;
     ::writeClock(link, dialogs, clock);
-    QCOMPARE(panel.log, QStringList{"error: Heure du panneau inconnue : lisez-la d'abord par "
-                                    "le menu Lire > Heure/date/alarme !"});
-
-    // Any one known field is enough to send: midnight on a real date goes.
-    clock.year = 2009;
-    panel.log.clear();
-    ::writeClock(link, dialogs, clock);
     QCOMPARE(panel.received.size(), 1);
+    QCOMPARE(bytesOf(panel.received.last()).left(11),
+             QByteArray::fromHex("34 00 00 00 00 00 00 00 07 00 01"));
     QCOMPARE(panel.log.last(), "confirm: Heure / Date / Alarme mises à jour !");
 }
 
@@ -380,6 +380,85 @@ void TestLink::failureKeepsLibraryErrno() {
     errno = ENOENT;  // stale, from before the exchange
     QVERIFY(!::readText(link, dialogs));
     QCOMPARE(link.lastError(), err);
+}
+
+void TestLink::refusedAccessIsSaidAndNamesTheFix_data() {
+    QTest::addColumn<int>("operation");  // 0 send, 1 text read, 2 clock read, 3 clock write
+    QTest::addColumn<int>("openErrno");
+    QTest::addColumn<int>("transferErrno");  // of a write that fails on an open pipe
+    QTest::addColumn<QString>("firstLine");
+    QTest::addColumn<bool>("accessLine");
+    const QString send = "Redémarrez , ou rebranchez la carte !";
+    const QString readText = "Ré-essayez, ou Débranchez & rebranchez la carte !";
+    const QString clockRead = "Erreur ecriture usb - Débranchez & rebranchez la carte !";
+    const QString clockWrite = "Erreur usb - Débranchez & rebranchez la carte !";
+    QTest::newRow("send, open refused") << 0 << EACCES << 0 << send << true;
+    QTest::newRow("text read, open refused") << 1 << EACCES << 0 << readText << true;
+    QTest::newRow("clock read, open refused") << 2 << EACCES << 0 << clockRead << true;
+    QTest::newRow("clock write, open refused") << 3 << EACCES << 0 << clockWrite << true;
+    QTest::newRow("write refused") << 0 << 0 << EACCES << send << true;
+    QTest::newRow("unplugged") << 1 << ENODEV << 0 << readText << false;
+    QTest::newRow("timed out") << 3 << 0 << ETIMEDOUT << clockWrite << false;
+    QTest::newRow("no reason") << 2 << 0 << 0 << clockRead << false;
+}
+
+// Without the right to open the panel, replugging never helps: the dialog
+// keeps its text and says what does.
+void TestLink::refusedAccessIsSaidAndNamesTheFix() {
+    QFETCH(int, operation);
+    QFETCH(int, openErrno);
+    QFETCH(int, transferErrno);
+    QFETCH(QString, firstLine);
+    QFETCH(bool, accessLine);
+    FakePanel panel;
+    panel.openErrno = openErrno;
+    panel.failWriteAt = openErrno == 0 ? 1 : 0;
+    panel.failErrno = transferErrno;
+    RecordingDialogs dialogs;
+    PanelLink link(FakePanel::api());
+    PanelClock clock{9, 5, 0, 14, 7, 2009, 7, 30, 1};
+    switch (operation) {
+        case 0:
+            QVERIFY(!::sendText(link, dialogs, "AB"));
+            break;
+        case 1:
+            QVERIFY(!::readText(link, dialogs));
+            break;
+        case 2:
+            QVERIFY(!::readClock(link, dialogs, clock));
+            break;
+        default:
+            QVERIFY(!::writeClock(link, dialogs, clock));
+            break;
+    }
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].kind, RecordingDialogs::Kind::Error);
+    const QStringList lines = dialogs.shown[0].text.split(u'\n');
+    QCOMPARE(lines.value(0), firstLine);
+    QCOMPARE(lines.size(), accessLine ? 2 : 1);
+    if (accessLine) {
+        QCOMPARE(lines[1],
+                 "Accès au panneau refusé : installez la règle udev "
+                 "70-lumiboard-panel.rules (voir le README, Dépannage).");
+    }
+    QCOMPARE(link.lastError(), openErrno != 0 ? openErrno : transferErrno);
+    QVERIFY(panel.faults.isEmpty());
+}
+
+// A refused exchange, then one that fails for another cause: the second
+// dialog must not blame the rights.
+void TestLink::reasonBelongsToItsOwnExchange() {
+    FakePanel panel;
+    panel.openErrno = EACCES;
+    RecordingDialogs dialogs;
+    PanelLink link(FakePanel::api());
+    QVERIFY(!::readText(link, dialogs));
+    QCOMPARE(link.lastError(), EACCES);
+    panel.openErrno = 0;
+    panel.reply = reportOf({0x55});  // a refused command: no library failure
+    QVERIFY(!::readText(link, dialogs));
+    QCOMPARE(link.lastError(), 0);
+    QCOMPARE(dialogs.shown.last().text, "Ré-essayez, ou Débranchez & rebranchez la carte !");
 }
 
 void TestLink::otherInstance() {

@@ -147,6 +147,45 @@ private slots:
         QCOMPARE(preview.engine().shifts(), quint64(0));
     }
 
+    // A picture cut short once gave partly garbage LEDs and no report.
+    void truncatedBitmap_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("keep");  // bytes kept; negative: that many cut off the end
+        QTest::newRow("first 100 bytes") << QByteArray(kLitLedFile) << 100;
+        QTest::newRow("headers only") << QByteArray(kLitLedFile) << 54;
+        QTest::newRow("file header only") << QByteArray(kUnlitLedFile) << 14;
+        QTest::newRow("last byte missing") << QByteArray(kUnlitLedFile) << -1;
+        QTest::newRow("last row missing") << QByteArray(kLitLedFile) << -56;
+    }
+    void truncatedBitmap() {
+        QFETCH(QByteArray, file);
+        QFETCH(int, keep);
+        FixedClock clock;
+        CountingBeeper beeper;
+        Preview preview(clock, beeper, dir_.path());
+        preview.reset();
+        QFile picture(path(file.constData()));
+        QVERIFY(picture.open(QIODevice::ReadWrite));
+        const QByteArray whole = picture.readAll();
+        QVERIFY(picture.resize(keep >= 0 ? keep : whole.size() + keep));
+        picture.close();
+
+        QImage canvas = blankCanvas();
+        QCOMPARE(preview.tick(canvas, kOrigin),
+                 std::optional<QString>("Bitmap image is not valid"));
+        QVERIFY(!preview.tick(canvas, kOrigin));  // once per run of failures
+        QCOMPARE(canvas, blankCanvas());
+        QCOMPARE(preview.engine().shifts(), quint64(0));
+
+        // Whole again, with trailing bytes a writer may leave: the preview goes on.
+        QVERIFY(picture.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        picture.write(whole + QByteArray(3, '\0'));
+        picture.close();
+        QVERIFY(!preview.tick(canvas, kOrigin));
+        QCOMPARE(preview.engine().shifts(), quint64(1));
+        QVERIFY(canvas != blankCanvas());
+    }
+
     void readsFromTheWorkingDirectoryByDefault() {
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir_.path()));

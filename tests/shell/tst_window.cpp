@@ -4,12 +4,36 @@
 #include "FakeSeams.h"
 #include "FirmwareUsb.h"
 #include "PictureButton.h"
+#include "Preview.h"
 #include "RecordingDialogs.h"
 #include "Transfert.h"
 
 namespace {
 
 using Kind = RecordingDialogs::Kind;
+
+// Dialogs whose standard error report stays open, as a real box does, while
+// the test looks at the window: during runs the event loop until it returns.
+class OpenReportDialogs final : public Dialogs {
+public:
+    RecordingDialogs rec;
+    std::function<void()> during;
+
+    void error(const QString& text) override { rec.error(text); }
+    void confirm(const QString& text) override { rec.confirm(text); }
+    bool askYesNo(const QString& text) override { return rec.askYesNo(text); }
+    void message(const QString& text) override { rec.message(text); }
+    std::optional<QString> inputText(const QString& title, const QString& prompt,
+                                     int maxLength) override {
+        return rec.inputText(title, prompt, maxLength);
+    }
+    void reportError(const QString& message) override {
+        rec.reportError(message);
+        if (during) {
+            during();
+        }
+    }
+};
 
 panelsim::Report report(std::initializer_list<int> bytes) {
     panelsim::Report r{};
@@ -53,6 +77,7 @@ private slots:
     void initTestCase() { setUpApplication(); }
     void init() {
         clock.at = QDateTime(QDate(2009, 7, 14), QTime(9, 5, 7));
+        clock.longTimeText.reset();
         usb = std::make_unique<FirmwareUsb>();
         dialogs = std::make_unique<RecordingDialogs>();
     }
@@ -200,6 +225,15 @@ private slots:
         QCOMPARE(dialogs->shown.size(), 1);
     }
 
+    // A 12-hour long time is wider than hrtxt: its start must show.
+    void longTimeShowsItsStart() {
+        clock.longTimeText = QStringLiteral("09:05:07 AM");
+        Tmodul& w = start(false);
+        QCOMPARE(w.hrtxt->text(), QStringLiteral("09:05:07 AM"));
+        QCOMPARE(w.hrtxt->cursorPosition(), 0);
+        QCOMPARE(w.datetxt->cursorPosition(), 0);
+    }
+
     void startWithPanelAnswerNo() {
         Tmodul& w = start(true, false);
         QCOMPARE(dialogs->texts(), QStringList{"Lire la mémoire du Journal ?"});
@@ -288,6 +322,7 @@ private slots:
         Tmodul& w = start(true, false);
         w.m_lireheure->trigger();
         QVERIFY(w.hrtxt->text().startsWith(QStringLiteral("9:5:")));
+        QCOMPARE(w.hrtxt->cursorPosition(), 0);
         QCOMPARE(w.m_alarm->text(), QStringLiteral("&Activer"));
         QVERIFY(!w.revchk->isChecked());
 
@@ -310,12 +345,31 @@ private slots:
         QCOMPARE((*reply)[9], 30);
         QCOMPARE((*reply)[10], 1);
 
-        // Disarming from the menu only resets the caption, without asking.
+        // Disarming from the menu does not ask, and the next write sends the
+        // alarm off.
         const auto before = dialogs->shown.size();
         w.m_alarm->trigger();
         QCOMPARE(w.m_alarm->text(), QStringLiteral("&Activer"));
         QCOMPARE(dialogs->shown.size(), before);
-        QCOMPARE(w.panelClock().alarmOn, quint8(1));
+        QCOMPARE(w.panelClock().alarmOn, quint8(0));
+        w.m_sendheur->trigger();
+        const auto disarmed = usb->firmware.handle(report({0x43, 0}));
+        QVERIFY(disarmed);
+        QCOMPARE((*disarmed)[10], 0);
+        QCOMPARE((*disarmed)[8], 7);  // the alarm time stays
+    }
+
+    void disarmingFromTheMenuUnticksTheBox() {
+        usb->firmware.handle(report({0x34, 9, 5, 0, 14, 7, 0x07, 0xD9, 6, 5, 1}));
+        Tmodul& w = start(true, true);
+        QVERIFY(w.revchk->isChecked());
+        QVERIFY(w.revtxt->isEnabled());
+        w.m_alarm->trigger();
+        QCOMPARE(w.m_alarm->text(), QStringLiteral("&Activer"));
+        QVERIFY(!w.revchk->isChecked());
+        QVERIFY(!w.revtxt->isEnabled());
+        QCOMPARE(w.panelClock().alarmOn, quint8(0));
+        QCOMPARE(w.revtxt->text(), QStringLiteral("6:5"));  // shown as read
     }
 
     void refusedAlarmEntriesChangeNothing_data() {
@@ -390,6 +444,47 @@ private slots:
         QCOMPARE(w.texttxt->text(), expected);
     }
 
+    // Opening "&Insérer" from the keyboard moves the focus to the menu bar,
+    // and the field once lost its selection before the item read it.
+    void keyboardInsertionKeepsTheSelection_data() {
+        QTest::addColumn<int>("anchor");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("selection") << 1 << 3 << "a#Ibcd";
+        QTest::newRow("selected backwards") << 3 << 1 << "a#Ibcd";
+        QTest::newRow("caret only") << 2 << 2 << "ab#Icd";
+    }
+    void keyboardInsertionKeepsTheSelection() {
+        QFETCH(int, anchor);
+        QFETCH(int, cursor);
+        QFETCH(QString, expected);
+        Tmodul& w = start(false);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.texttxt->setFocus();
+        // "abcd" with the caret and selection of the row, then Alt+I.
+        const auto openMenuFromTheKeyboard = [&] {
+            w.texttxt->setText(QStringLiteral("abcd"));
+            w.texttxt->setSelection(anchor, cursor - anchor);
+            if (anchor == cursor) {
+                w.texttxt->setCursorPosition(cursor);
+            }
+            QTest::keyClick(&w, Qt::Key_I, Qt::AltModifier);
+            return QTest::qWaitFor([&] { return w.texte1->isVisible(); });
+        };
+        QVERIFY(openMenuFromTheKeyboard());
+        QTest::keyClick(w.texte1, Qt::Key_I);
+        QTRY_COMPARE(w.texttxt->text(), expected);
+
+        // Leaving the menu with Escape gives the selection back as it was.
+        QVERIFY(openMenuFromTheKeyboard());
+        QTest::keyClick(w.texte1, Qt::Key_Escape);
+        QTest::keyClick(w.MainMenu1, Qt::Key_Escape);
+        QTRY_COMPARE(QApplication::focusWidget(), w.texttxt);
+        QCOMPARE(w.texttxt->cursorPosition(), cursor);
+        QCOMPARE(w.texttxt->selectionStart(), anchor == cursor ? -1 : std::min(anchor, cursor));
+    }
+
     void typingStopsAt200ButProgramTextMayBeLonger() {
         Tmodul& w = start(false);
         w.texttxt->clear();
@@ -430,6 +525,48 @@ private slots:
         QCOMPARE(w.ledCanvas().pixel(QPoint(31 + 19 * 18, 53 + 9 * 18) + centre),
                  unlit.pixel(centre));
         QCOMPARE(w.ledCanvas().pixel(10, 10), QColor(Qt::transparent).rgba());
+    }
+
+    // The picture report once came from inside the tick, so the preview
+    // froze while it was open, even after the file was back.
+    void previewGoesOnWhileThePictureReportIsOpen() {
+        QTemporaryDir pictures;
+        const QDir from(qEnvironmentVariable("LUMI_BIN_DIR"));
+        for (const char* name : {kUnlitLedFile, kLitLedFile}) {
+            QVERIFY(QFile::copy(from.filePath(name), pictures.filePath(name)));
+        }
+        OpenReportDialogs open;
+        usb->present = false;
+        modul = std::make_unique<Tmodul>(TmodulSeams{
+            open, clock, beeper, [](UsbApi& api, Dialogs&) { return FirmwareUsb::load(api); },
+            pictures.path()});
+        Tmodul& w = *modul;
+        QVERIFY(w.FormCreate());
+        w.show();
+        QTRY_VERIFY(w.preview().engine().shifts() > 2);
+
+        QFile unlit(pictures.filePath(kUnlitLedFile));
+        QVERIFY(unlit.open(QIODevice::ReadWrite));
+        const QByteArray whole = unlit.readAll();
+        QVERIFY(unlit.resize(100));
+        unlit.close();
+        bool wentOn = false;
+        int reportsWhileOpen = -1;
+        open.during = [&] {
+            QTest::qWait(300);  // failing ticks meanwhile: still the one report
+            reportsWhileOpen = int(open.rec.shown.size());
+            QVERIFY(unlit.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            unlit.write(whole);
+            unlit.close();
+            const quint64 shifts = w.preview().engine().shifts();
+            wentOn = QTest::qWaitFor([&] { return w.preview().engine().shifts() > shifts + 3; });
+        };
+        QTRY_VERIFY(reportsWhileOpen >= 0);
+        QCOMPARE(open.rec.texts().mid(1), QStringList{"Bitmap image is not valid."});
+        QCOMPARE(open.rec.shown.last().kind, Kind::ErrorReport);
+        QCOMPARE(reportsWhileOpen, 2);  // the no-panel notice and this report
+        QVERIFY2(wentOn, "the preview goes on while the report is open");
+        modul.reset();
     }
 
     void quitAndCloseEndTheSameWay() {
