@@ -16,7 +16,7 @@ const QString kPanelFound = QStringLiteral("Journal lumineux connecté sur port 
 
 class Run {
 public:
-    Run(const Invocation& inv, Session& session, CliDialogs& dialogs, const Clock& clock,
+    Run(const Invocation& inv, PanelSession& session, CliDialogs& dialogs, const Clock& clock,
         CommandOutput& output)
         : inv_(inv), session_(session), dialogs_(dialogs), clock_(clock), output_(output) {}
 
@@ -42,7 +42,7 @@ private:
     int alarm();
 
     const Invocation& inv_;
-    Session& session_;
+    PanelSession& session_;
     CliDialogs& dialogs_;
     const Clock& clock_;
     CommandOutput& output_;
@@ -258,7 +258,7 @@ QByteArray versionText() {
     return QByteArrayLiteral("lumictl " LUMICTL_VERSION "\n");
 }
 
-int runCommand(const Invocation& inv, Session& session, CliDialogs& dialogs, const Clock& clock,
-               CommandOutput& output) {
+int runCommand(const Invocation& inv, PanelSession& session, CliDialogs& dialogs,
+               const Clock& clock, CommandOutput& output) {
     return Run(inv, session, dialogs, clock, output)();
 }

@@ -5,7 +5,7 @@
 #include "Arguments.h"
 #include "CliDialogs.h"
 #include "Clock.h"
-#include "Session.h"
+#include "PanelSession.h"
 
 // lumictl's exit codes.
 enum ExitCode : int {
@@ -27,5 +27,5 @@ QByteArray versionText();
 
 // Runs one command on the session (its library not bound yet); clock is the
 // PC's, for clock --sync. Returns the exit code.
-int runCommand(const Invocation& inv, Session& session, CliDialogs& dialogs, const Clock& clock,
-               CommandOutput& output);
+int runCommand(const Invocation& inv, PanelSession& session, CliDialogs& dialogs,
+               const Clock& clock, CommandOutput& output);

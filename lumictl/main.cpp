@@ -37,11 +37,11 @@ int main(int argc, char** argv) {
     CliDialogs dialogs;
     SystemClock clock;
     SilentBeeper beeper;
-    Session session({dialogs,
-                     clock,
-                     beeper,
-                     [](UsbApi& api, Dialogs& d) { return LoadUsbLibrary(api, d); },
-                     {}});
+    PanelSession session({dialogs,
+                          clock,
+                          beeper,
+                          [](UsbApi& api, Dialogs& d) { return LoadUsbLibrary(api, d); },
+                          {}});
     CommandOutput output;
     const int code = runCommand(inv, session, dialogs, clock, output);
     write(stdout, output.out);
