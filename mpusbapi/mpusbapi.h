@@ -25,6 +25,23 @@ extern "C" {
  * minor in the low 16 bits (1.0). */
 #define MPUSB_DLL_VERSION 0x00010000u
 
+/* Reasons for failure (this library's extension; the vendor's DLL gives none).
+ * Every entry point that fails - a count of 0, an open that returns
+ * MPUSB_INVALID_HANDLE, a read, write or close that returns 0 - leaves the
+ * cause in errno (success leaves errno as it was):
+ *   EACCES     the panel is there but this user may not open it (no udev rule
+ *              for the device node; a virtual panel served by another user)
+ *   ENODEV     no such panel or pipe: unplugged, never there, instance or
+ *              endpoint it does not have, or a virtual panel that went away
+ *   ETIMEDOUT  the transfer's time-out passed
+ *   EBUSY      another program (or a kernel driver) holds the panel's interface
+ *   EINVAL     bad arguments: NULL or malformed strings, length 0, an unknown
+ *              handle, a read on a write pipe or the reverse
+ * Other errno values (EIO, EPIPE, EOVERFLOW...) say what the transfer met.
+ * With MPUSBAPI_DEBUG=1 in the environment each failing libusb call is also
+ * named on stderr with its libusb error name; otherwise the library prints
+ * nothing. */
+
 /* Directions of _MPUSBOpen. */
 #define MPUSB_DIR_WRITE 0u /* host to panel */
 #define MPUSB_DIR_READ 1u  /* panel to host */

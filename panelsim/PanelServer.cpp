@@ -18,16 +18,6 @@ namespace {
 
 constexpr int kBacklog = 8;
 
-bool fillAddress(const std::string& path, sockaddr_un& address) {
-    address = {};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof address.sun_path) {
-        return false;
-    }
-    std::memcpy(address.sun_path, path.data(), path.size());
-    return true;
-}
-
 // True when some process accepts connections on the socket at path.
 bool someoneListens(const sockaddr_un& address) {
     const UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
@@ -42,16 +32,9 @@ bool someoneListens(const sockaddr_un& address) {
 
 }  // namespace
 
-void UniqueFd::reset(int fd) {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-    fd_ = fd;
-}
-
 std::optional<ListeningSocket> ListeningSocket::open(const std::string& path, std::string& error) {
     sockaddr_un address;
-    if (!fillAddress(path, address)) {
+    if (!mpusbwire::fillAddress(path, address)) {
         error = "socket path is empty or too long: " + path;
         return std::nullopt;
     }
@@ -77,7 +60,7 @@ std::optional<ListeningSocket> ListeningSocket::open(const std::string& path, st
     // sees the socket at path can connect at once.
     std::string temp = path + "." + std::to_string(::getpid());
     sockaddr_un tempAddress;
-    if (!fillAddress(temp, tempAddress)) {
+    if (!mpusbwire::fillAddress(temp, tempAddress)) {
         temp = path;
         tempAddress = address;
     }

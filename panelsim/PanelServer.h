@@ -1,5 +1,5 @@
 // Serves a Panel on a Unix stream socket (the protocol is in
-// mpusbapi/VirtualWire.h). Plain POSIX: poll on the listening socket, the
+// mpusbapi/wire/VirtualWire.h). Plain POSIX: poll on the listening socket, the
 // clients and a signal descriptor.
 //
 // Every client is answered its hello at once, so a presence test never waits
@@ -22,28 +22,7 @@
 
 namespace panelsim {
 
-// A file descriptor that closes itself.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        reset(other.release());
-        return *this;
-    }
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void reset(int fd = -1);
-
-private:
-    int fd_ = -1;
-};
+using mpusbwire::UniqueFd;
 
 // A listening socket at a path, removed again when it goes.
 class ListeningSocket {

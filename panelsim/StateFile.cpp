@@ -13,9 +13,11 @@
 #include <string_view>
 #include <vector>
 
-#include "PanelServer.h"  // UniqueFd
+#include "VirtualWire.h"
 
 namespace panelsim {
+
+using mpusbwire::UniqueFd;
 
 namespace {
 

@@ -43,16 +43,25 @@ ClockFields clockFields(const PanelClock& clock) {
     return shown;
 }
 
+void setTimeAndDate(PanelClock& clock, const QDateTime& at) {
+    clock.hour = static_cast<quint8>(at.time().hour());
+    clock.minute = static_cast<quint8>(at.time().minute());
+    clock.second = static_cast<quint8>(at.time().second());
+    clock.day = static_cast<quint16>(at.date().day());
+    clock.month = static_cast<quint16>(at.date().month());
+    clock.year = static_cast<quint16>(at.date().year());
+}
+
 Session::Session(SessionSeams seams)
     : seams_(std::move(seams)), preview_(seams_.clock, seams_.beeper, seams_.imageDir) {}
 
-bool Session::bindLibrary() {
+bool Session::bindLibrary(std::uint32_t instance) {
     UsbApi api;
     if (!seams_.loadUsbLibrary(api, seams_.dialogs)) {
         seams_.dialogs.message(kLibraryMissing);
         return false;
     }
-    link_.emplace(api);
+    link_.emplace(api, instance);
     return true;
 }
 
@@ -77,12 +86,7 @@ StartUp Session::finishStartUp() {
         outcome.time = seams_.clock.longTime(now.time());
         outcome.date = twoDigits(now.date().day()) + sep + twoDigits(now.date().month()) + sep +
                        QString::number(now.date().year());
-        clock_.hour = static_cast<quint8>(now.time().hour());
-        clock_.minute = static_cast<quint8>(now.time().minute());
-        clock_.second = static_cast<quint8>(now.time().second());
-        clock_.day = static_cast<quint16>(now.date().day());
-        clock_.month = static_cast<quint16>(now.date().month());
-        clock_.year = static_cast<quint16>(now.date().year());
+        setTimeAndDate(clock_, now);
         return outcome;
     }
     outcome.kind =

@@ -40,6 +40,10 @@ struct ClockFields {
 };
 ClockFields clockFields(const PanelClock& clock);
 
+// Puts a local date and time into the record's time and date fields; the
+// alarm fields stay.
+void setTimeAndDate(PanelClock& clock, const QDateTime& at);
+
 // How start-up ended after the presence test.
 struct StartUp {
     enum class Kind { NoPanel, Declined, ReadPanel };
@@ -66,10 +70,13 @@ public:
     Session& operator=(const Session&) = delete;
 
     // Binds the USB library; false (after the binding's messages) ends the
-    // program. The panel operations need a bound library.
-    bool bindLibrary();
+    // program. The panel operations need a bound library; they reach the
+    // given panel instance (0 = the first attached).
+    bool bindLibrary(std::uint32_t instance = 0);
     bool bound() const { return link_.has_value(); }
     bool panelPresent();
+    // errno as the library left it after the last failed panel call; 0 for none.
+    int lastLinkError() const { return link_ ? link_->lastError() : 0; }
 
     // Start-up, part one, before any dialog: resets the preview and the alarm
     // flag and returns the text the message field starts with.

@@ -20,12 +20,19 @@ inline constexpr std::uint32_t kClockTimeoutMs = 5000;
 // a request does not write keep what the previous request left there.
 class PanelLink {
 public:
-    explicit PanelLink(const UsbApi& api);
+    // instance: which of the attached panels the exchanges open (0 = the first).
+    explicit PanelLink(const UsbApi& api, std::uint32_t instance = 0);
     PanelLink(const PanelLink&) = delete;
     PanelLink& operator=(const PanelLink&) = delete;
 
-    // True when the library counts at least one panel (the count taken as signed).
+    // True when the library counts at least one panel (the count taken as signed),
+    // or more than instance panels when another than the first is chosen.
     bool panelPresent();
+
+    // errno as the library left it right after the last failed call (presence
+    // test, write or read), before closing the pipes could change it; 0 when
+    // the library gave no reason.
+    int lastError() const { return lastError_; }
 
     Report& outReport() { return outReport_; }
     const Report& outReport() const { return outReport_; }
@@ -55,7 +62,13 @@ public:
     };
 
 private:
+    // Runs one library call with errno cleared first, keeping errno on failure.
+    template <typename Call>
+    bool keepingError(Call call);
+
     UsbApi api_;
+    std::uint32_t instance_ = 0;
+    int lastError_ = 0;
     std::uint32_t writePipe_ = 0;
     std::uint32_t readPipe_ = 0;
     Report outReport_{};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstring>
 #include <map>
 
@@ -25,6 +26,8 @@ struct FakePanel {
     std::uint32_t deviceCount = 1;
     int failWriteAt = 0;  // 1-based write that fails; 0: none
     bool failRead = false;
+    int failErrno = 0;           // errno a failing write or read leaves; close then sets EIO
+    std::uint32_t instance = 0;  // the panel instance the link must open
     Report reply{};
 
     // Observations
@@ -49,8 +52,8 @@ struct FakePanel {
                     std::uint32_t direction, std::uint32_t reserved) -> std::uint32_t {
             auto& p = *current;
             p.checkId(id);
-            if (instance != 0 || reserved != 0 || std::strcmp(endpoint, "\\MCHP_EP1") != 0 ||
-                direction > 1) {
+            if (instance != p.instance || reserved != 0 ||
+                std::strcmp(endpoint, "\\MCHP_EP1") != 0 || direction > 1) {
                 p.faults << QStringLiteral("open arguments");
             }
             const char kind = direction == 0 ? 'w' : 'r';
@@ -67,6 +70,9 @@ struct FakePanel {
             }
             p.log << QStringLiteral("close %1").arg(QLatin1Char(it->second));
             p.open.erase(it);
+            if (p.failErrno != 0) {
+                errno = EIO;  // a later call's errno must not hide the failure's
+            }
             return 1;
         };
         a.getDllVersion = []() -> std::uint32_t { return 0x01000000; };
@@ -76,6 +82,7 @@ struct FakePanel {
             p.checkPipe(handle, 'w', length, transferred);
             p.log << QStringLiteral("write %1").arg(timeoutMs);
             if (++p.writes == p.failWriteAt) {
+                errno = p.failErrno;
                 return 0;
             }
             Report r;
@@ -90,6 +97,7 @@ struct FakePanel {
             p.checkPipe(handle, 'r', length, transferred);
             p.log << QStringLiteral("read %1").arg(timeoutMs);
             if (p.failRead) {
+                errno = p.failErrno;
                 return 0;
             }
             std::memcpy(data, p.reply.data(), p.reply.size());

@@ -47,6 +47,10 @@ private slots:
     void writeClockRefusedWithoutTime();
 
     void outReportLeftovers();
+
+    void failureKeepsLibraryErrno_data();
+    void failureKeepsLibraryErrno();
+    void otherInstance();
 };
 
 void TestLink::presence_data() {
@@ -353,6 +357,42 @@ void TestLink::outReportLeftovers() {
     QCOMPARE(bytesOf(panel.received.last()),
              QByteArray::fromHex("4300 4142") + QByteArray(60, '\0'));
     QVERIFY(panel.open.empty());
+}
+
+void TestLink::failureKeepsLibraryErrno_data() {
+    QTest::addColumn<bool>("readFails");
+    QTest::addColumn<int>("err");
+    QTest::newRow("write, EACCES") << false << EACCES;
+    QTest::newRow("read, ETIMEDOUT") << true << ETIMEDOUT;
+    QTest::newRow("no reason given") << true << 0;
+}
+
+// The pipes are closed after the failure; their errno must not replace its.
+void TestLink::failureKeepsLibraryErrno() {
+    QFETCH(bool, readFails);
+    QFETCH(int, err);
+    FakePanel panel;
+    panel.failErrno = err;
+    panel.failRead = readFails;
+    panel.failWriteAt = readFails ? 0 : 1;
+    RecordingDialogs dialogs;
+    PanelLink link(FakePanel::api());
+    errno = ENOENT;  // stale, from before the exchange
+    QVERIFY(!::readText(link, dialogs));
+    QCOMPARE(link.lastError(), err);
+}
+
+void TestLink::otherInstance() {
+    FakePanel panel;
+    panel.instance = 2;
+    panel.deviceCount = 2;
+    PanelLink link(FakePanel::api(), 2);
+    QVERIFY(!link.panelPresent());  // two panels are instances 0 and 1
+    panel.deviceCount = 3;
+    QVERIFY(link.panelPresent());
+    RecordingDialogs dialogs;
+    QVERIFY(::sendText(link, dialogs, "A"));
+    QVERIFY(panel.faults.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestLink)

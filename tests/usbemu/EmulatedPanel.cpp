@@ -41,7 +41,7 @@ using GString = std::unique_ptr<gchar, GFree>;
 // Device descriptor, then the one configuration with interface 0 (vendor
 // class) and its two bulk endpoints of 64 bytes, as sysfs' "descriptors" file
 // holds them.
-constexpr std::uint8_t kDescriptors[] = {
+constexpr std::uint8_t kBulkDescriptors[] = {
     // device
     18, 0x01, 0x00, 0x02, 0x00, 0x00, 0x00, 64, 0xd8, 0x04, 0x0c, 0x00, 0x01, 0x00, 0, 0, 0, 1,
     // configuration 1, 32 bytes in all, one interface, bus powered, 100 mA
@@ -52,6 +52,20 @@ constexpr std::uint8_t kDescriptors[] = {
     7, 0x05, kEndpointOut, 0x02, 64, 0, 0,
     // endpoint 0x81 IN, bulk, 64 bytes
     7, 0x05, kEndpointIn, 0x02, 64, 0, 0};
+constexpr std::size_t kEndpointAttributes[] = {18 + 9 + 9 + 3, 18 + 9 + 9 + 7 + 3};
+constexpr std::size_t kEndpointIntervals[] = {18 + 9 + 9 + 6, 18 + 9 + 9 + 7 + 6};
+
+// The same with interrupt endpoints polled every frame.
+std::vector<std::uint8_t> descriptors(EmulatedPanel::Endpoints endpoints) {
+    std::vector<std::uint8_t> d(std::begin(kBulkDescriptors), std::end(kBulkDescriptors));
+    if (endpoints == EmulatedPanel::Endpoints::Interrupt) {
+        for (int i = 0; i < 2; ++i) {
+            d[kEndpointAttributes[i]] = 0x03;
+            d[kEndpointIntervals[i]] = 1;
+        }
+    }
+    return d;
+}
 
 // What a current kernel's usbfs advertises for a full-speed device.
 constexpr std::uint32_t kCapabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
@@ -65,11 +79,6 @@ struct Urb {
 
     usbdevfs_urb& fields() const { return *reinterpret_cast<usbdevfs_urb*>(urb->data); }
 };
-
-// How long a request that needs the interface waits for the close of the file
-// that holds it. The kernel releases on close() itself; umockdev learns of a
-// close only when its thread next looks at the socket.
-constexpr guint kCloseGraceMs = 50;
 
 std::string requestName(gulong request) {
     char text[32];
@@ -90,15 +99,18 @@ struct Incarnation {
     bool alive = true;
     UMockdevIoctlClient* claimOwner = nullptr;
     std::set<UMockdevIoctlClient*> clients;
-    std::set<UMockdevIoctlClient*> retrying;  // requests put off once, see deferIfContended
-    std::deque<Urb> pendingIn;                // IN URBs waiting for a reply
-    std::deque<Urb> pendingOut;               // OUT URBs a frozen panel has not taken
-    std::deque<Urb> done;                     // completed, waiting to be reaped
-    std::deque<Report> replies;               // replies waiting for an IN URB
+    std::deque<Urb> pendingIn;   // IN URBs waiting for a reply
+    std::deque<Urb> pendingOut;  // OUT URBs a frozen panel has not taken
+    std::deque<Urb> done;        // completed, waiting to be reaped
+    std::deque<Report> replies;  // replies waiting for an IN URB
+    std::deque<Report> late;     // replies a late panel holds back
+    std::string driver;          // kernel driver bound to interface 0
+    std::string wantedDriver;    // the one that binds when asked to
 };
 
 struct EmulatedPanel::Impl {
     Responder responder;
+    EmulatedPanel::Endpoints endpoints = EmulatedPanel::Endpoints::Bulk;
     GRef<UMockdevTestbed> testbed;
     std::string root;
     mutable std::mutex mutex;
@@ -107,6 +119,8 @@ struct EmulatedPanel::Impl {
     int nextDevnum = 2;  // 1 is the root hub's
     bool mute = false;
     bool frozen = false;
+    bool late = false;
+    std::string driver;  // bound to each new incarnation
     Traffic traffic;
 
     gboolean handle(Incarnation& dev, UMockdevIoctlClient* client);
@@ -114,7 +128,8 @@ struct EmulatedPanel::Impl {
     void reap(Incarnation& dev, UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void discard(Incarnation& dev, UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     bool claim(Incarnation& dev, UMockdevIoctlClient* client, unsigned interface, int& error);
-    bool deferIfContended(Incarnation& dev, UMockdevIoctlClient* client, gulong request);
+    void driverRequest(Incarnation& dev, UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    void getDriver(Incarnation& dev, UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void serveReplies(Incarnation& dev);
     void takeReport(Incarnation& dev, Urb urb);
     static void finish(Incarnation& dev, Urb urb, int status, int actualLength);
@@ -187,8 +202,9 @@ bool EmulatedPanel::Impl::claim(Incarnation& dev, UMockdevIoctlClient* client, u
     if (dev.claimOwner == client) {
         return true;
     }
-    if (dev.claimOwner != nullptr) {
-        // usbfs lets one open file at a time own an interface.
+    if (dev.claimOwner != nullptr || !dev.driver.empty()) {
+        // usbfs lets one open file at a time own an interface, and none while
+        // a kernel driver has it; it says so at once.
         ++traffic.refusedClaims;
         error = EBUSY;
         return false;
@@ -235,11 +251,12 @@ void EmulatedPanel::Impl::submit(Incarnation& dev, UMockdevIoctlClient* client,
         umockdev_ioctl_client_complete(client, -1, ENOENT);
         return;
     }
-    // usbfs accepts a bulk URB on an interrupt endpoint but not the reverse;
-    // both panel endpoints are bulk.
-    if (fields.type != USBDEVFS_URB_TYPE_BULK) {
-        traffic.unexpected.push_back("URB of type " + std::to_string(fields.type) +
-                                     " on a bulk endpoint");
+    // usbfs accepts a bulk URB on an interrupt endpoint but not the reverse.
+    const bool interrupt = endpoints == EmulatedPanel::Endpoints::Interrupt;
+    if (fields.type != USBDEVFS_URB_TYPE_BULK &&
+        !(interrupt && fields.type == USBDEVFS_URB_TYPE_INTERRUPT)) {
+        traffic.unexpected.push_back("URB of type " + std::to_string(fields.type) + " on " +
+                                     (interrupt ? "an interrupt" : "a bulk") + " endpoint");
         umockdev_ioctl_client_complete(client, -1, EINVAL);
         return;
     }
@@ -253,6 +270,7 @@ void EmulatedPanel::Impl::submit(Incarnation& dev, UMockdevIoctlClient* client,
         umockdev_ioctl_client_complete(client, -1, error);
         return;
     }
+    traffic.urbTypes.push_back(fields.type);
     const auto length = static_cast<std::size_t>(fields.buffer_length);
     if (length > 0) {
         urb.buffer.reset(resolve(urb.urb.get(), offsetof(usbdevfs_urb, buffer), length));
@@ -289,7 +307,7 @@ void EmulatedPanel::Impl::takeReport(Incarnation& dev, Urb urb) {
     std::optional<Report> reply = responder(out);
     finish(dev, std::move(urb), 0, static_cast<int>(length));
     if (reply && !mute) {
-        dev.replies.push_back(*reply);
+        (late ? dev.late : dev.replies).push_back(*reply);
     }
 }
 
@@ -335,48 +353,68 @@ void EmulatedPanel::Impl::discard(Incarnation& dev, UMockdevIoctlClient* client,
     umockdev_ioctl_client_complete(client, -1, EINVAL);
 }
 
-namespace {
-
-struct Retry {
-    Incarnation* dev;
-    UMockdevIoctlClient* client;
-};
-
-gboolean retry(gpointer data) {
-    auto* r = static_cast<Retry*>(data);
-    r->dev->panel->handle(*r->dev, r->client);
-    std::lock_guard lock(r->dev->panel->mutex);
-    r->dev->retrying.erase(r->client);
-    return G_SOURCE_REMOVE;
-}
-
-void dropRetry(gpointer data) {
-    auto* r = static_cast<Retry*>(data);
-    g_object_unref(r->client);
-    delete r;
-}
-
-}  // namespace
-
-bool EmulatedPanel::Impl::deferIfContended(Incarnation& dev, UMockdevIoctlClient* client,
-                                           gulong request) {
-    const bool needsInterface = request == USBDEVFS_CLAIMINTERFACE ||
-                                request == USBDEVFS_DISCONNECT_CLAIM ||
-                                request == USBDEVFS_SUBMITURB;
-    if (!needsInterface || dev.claimOwner == nullptr || dev.claimOwner == client ||
-        dev.retrying.contains(client)) {
-        return false;
+void EmulatedPanel::Impl::getDriver(Incarnation& dev, UMockdevIoctlClient* client,
+                                    UMockdevIoctlData* arg) {
+    GRef<UMockdevIoctlData> data(resolve(arg, 0, sizeof(usbdevfs_getdriver)));
+    if (!data) {
+        umockdev_ioctl_client_complete(client, -1, EFAULT);
+        return;
     }
-    dev.retrying.insert(client);
-    GSource* timer = g_timeout_source_new(kCloseGraceMs);
-    g_source_set_callback(timer, retry,
-                          new Retry{&dev, static_cast<UMockdevIoctlClient*>(g_object_ref(client))},
-                          dropRetry);
-    GMainContext* context = g_main_context_ref_thread_default();
-    g_source_attach(timer, context);
-    g_main_context_unref(context);
-    g_source_unref(timer);
-    return true;
+    auto* request = reinterpret_cast<usbdevfs_getdriver*>(data->data);
+    // An interface claimed through usbfs shows usbfs as its driver.
+    const std::string name = dev.claimOwner != nullptr ? std::string("usbfs") : dev.driver;
+    if (request->interface != 0 || name.empty()) {
+        umockdev_ioctl_client_complete(client, -1, ENODATA);
+        return;
+    }
+    std::snprintf(request->driver, sizeof request->driver, "%s", name.c_str());
+    umockdev_ioctl_client_complete(client, 0, 0);
+}
+
+// USBDEVFS_IOCTL: the driver-level requests a host sends to one interface.
+void EmulatedPanel::Impl::driverRequest(Incarnation& dev, UMockdevIoctlClient* client,
+                                        UMockdevIoctlData* arg) {
+    GRef<UMockdevIoctlData> data(resolve(arg, 0, sizeof(usbdevfs_ioctl)));
+    if (!data) {
+        umockdev_ioctl_client_complete(client, -1, EFAULT);
+        return;
+    }
+    const auto* request = reinterpret_cast<usbdevfs_ioctl*>(data->data);
+    if (request->ifno != 0) {
+        umockdev_ioctl_client_complete(client, -1, EINVAL);
+        return;
+    }
+    switch (request->ioctl_code) {
+        case USBDEVFS_DISCONNECT:
+            if (dev.driver.empty()) {
+                umockdev_ioctl_client_complete(client, -1, ENODATA);
+                return;
+            }
+            dev.driver.clear();
+            ++traffic.driverDetaches;
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return;
+        case USBDEVFS_CONNECT:
+            // The kernel probes drivers for a free interface; one bound or
+            // claimed already makes it EBUSY.
+            if (!dev.driver.empty() || dev.claimOwner != nullptr) {
+                umockdev_ioctl_client_complete(client, -1, EBUSY);
+                return;
+            }
+            // It answers 1 when a driver bound, 0 when none would.
+            if (dev.wantedDriver.empty()) {
+                umockdev_ioctl_client_complete(client, 0, 0);
+                return;
+            }
+            dev.driver = dev.wantedDriver;
+            ++traffic.driverAttaches;
+            umockdev_ioctl_client_complete(client, 1, 0);
+            return;
+        default:
+            traffic.unexpected.push_back("driver " + requestName(gulong(request->ioctl_code)));
+            umockdev_ioctl_client_complete(client, -1, ENOTTY);
+            return;
+    }
 }
 
 gboolean EmulatedPanel::Impl::handle(Incarnation& dev, UMockdevIoctlClient* client) {
@@ -391,10 +429,6 @@ gboolean EmulatedPanel::Impl::handle(Incarnation& dev, UMockdevIoctlClient* clie
         } else {
             umockdev_ioctl_client_complete(client, -1, ENODEV);
         }
-        return TRUE;
-    }
-
-    if (deferIfContended(dev, client, request)) {
         return TRUE;
     }
 
@@ -427,6 +461,15 @@ gboolean EmulatedPanel::Impl::handle(Incarnation& dev, UMockdevIoctlClient* clie
                 break;
             }
             const auto* request = reinterpret_cast<usbdevfs_disconnect_claim*>(data->data);
+            // Unbinds the kernel's driver first, unless told to keep that one.
+            const bool keep = ((request->flags & USBDEVFS_DISCONNECT_CLAIM_IF_DRIVER) &&
+                               dev.driver != request->driver) ||
+                              ((request->flags & USBDEVFS_DISCONNECT_CLAIM_EXCEPT_DRIVER) &&
+                               dev.driver == request->driver);
+            if (request->interface == 0 && !dev.driver.empty() && !keep) {
+                dev.driver.clear();
+                ++traffic.driverDetaches;
+            }
             if (claim(dev, client, request->interface, error)) {
                 umockdev_ioctl_client_complete(client, 0, 0);
             } else {
@@ -446,9 +489,10 @@ gboolean EmulatedPanel::Impl::handle(Incarnation& dev, UMockdevIoctlClient* clie
             }
             break;
         case USBDEVFS_GETDRIVER:
+            getDriver(dev, client, arg);
+            break;
         case USBDEVFS_IOCTL:
-            // No kernel driver is bound to a vendor-class interface.
-            umockdev_ioctl_client_complete(client, -1, ENODATA);
+            driverRequest(dev, client, arg);
             break;
         case USBDEVFS_SETCONFIGURATION:
             if (readUint(arg, value) && (value == 1 || value == unsigned(-1) || value == 0)) {
@@ -493,8 +537,10 @@ gboolean EmulatedPanel::Impl::handle(Incarnation& dev, UMockdevIoctlClient* clie
     return TRUE;
 }
 
-EmulatedPanel::EmulatedPanel(Responder responder) : impl_(std::make_unique<Impl>()) {
+EmulatedPanel::EmulatedPanel(Responder responder, Endpoints endpoints)
+    : impl_(std::make_unique<Impl>()) {
     impl_->responder = std::move(responder);
+    impl_->endpoints = endpoints;
     impl_->testbed.reset(umockdev_testbed_new());
     if (!impl_->testbed) {
         throw std::runtime_error("cannot create the umockdev testbed");
@@ -530,6 +576,7 @@ void EmulatedPanel::plug() {
         std::lock_guard lock(impl_->mutex);
         dev = &impl_->lives.emplace_back();
         dev->panel = impl_.get();
+        dev->driver = dev->wantedDriver = impl_->driver;
         dev->devnum = impl_->nextDevnum++;
     }
     char node[32];
@@ -569,8 +616,9 @@ void EmulatedPanel::plug() {
         throw std::runtime_error("cannot add the USB device to the testbed");
     }
     dev->syspath = syspath.get();
+    std::vector<std::uint8_t> bytes = descriptors(impl_->endpoints);
     umockdev_testbed_set_attribute_binary(impl_->testbed.get(), dev->syspath.c_str(), "descriptors",
-                                          const_cast<guint8*>(kDescriptors), sizeof kDescriptors);
+                                          bytes.data(), bytes.size());
     // add_device announced the device before its descriptors existed; a
     // listener that read too early gets a second announcement now.
     umockdev_testbed_uevent(impl_->testbed.get(), dev->syspath.c_str(), "add");
@@ -590,6 +638,7 @@ void EmulatedPanel::unplug() {
         dev->alive = false;
         dev->claimOwner = nullptr;
         dev->replies.clear();
+        dev->late.clear();
         // The host controller gives back what was in flight.
         for (std::deque<Urb>* queue : {&dev->pendingIn, &dev->pendingOut}) {
             for (Urb& urb : *queue) {
@@ -633,6 +682,45 @@ void EmulatedPanel::setFrozen(bool frozen) {
         impl_->takeReport(*dev, std::move(urb));
     }
     impl_->serveReplies(*dev);
+}
+
+void EmulatedPanel::setLate(bool late) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->late = late;
+}
+
+void EmulatedPanel::deliverLate() {
+    std::lock_guard lock(impl_->mutex);
+    Incarnation* dev = impl_->current;
+    if (dev == nullptr) {
+        return;
+    }
+    while (!dev->late.empty()) {
+        dev->replies.push_back(dev->late.front());
+        dev->late.pop_front();
+    }
+    impl_->serveReplies(*dev);
+}
+
+void EmulatedPanel::dropWaitingReplies() {
+    std::lock_guard lock(impl_->mutex);
+    if (Incarnation* dev = impl_->current) {
+        dev->replies.clear();
+        dev->late.clear();
+    }
+}
+
+void EmulatedPanel::setKernelDriver(const std::string& name) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->driver = name;
+    if (Incarnation* dev = impl_->current) {
+        dev->driver = dev->wantedDriver = name;
+    }
+}
+
+std::string EmulatedPanel::kernelDriver() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->current != nullptr ? impl_->current->driver : std::string();
 }
 
 EmulatedPanel::Traffic EmulatedPanel::traffic() const {

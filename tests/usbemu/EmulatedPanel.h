@@ -40,12 +40,18 @@ public:
         std::vector<std::size_t> inLengths;  // buffer length of each IN URB
         int claims = 0;                      // successful claims of interface 0
         int releases = 0;
-        int discards = 0;       // URBs cancelled by the host (time-outs)
-        int refusedClaims = 0;  // claims refused because another file held the interface
+        int discards = 0;           // URBs cancelled by the host (time-outs)
+        int refusedClaims = 0;      // claims refused because another file held the interface
+        int driverDetaches = 0;     // kernel driver unbound for a claim
+        int driverAttaches = 0;     // kernel driver bound again
+        std::vector<int> urbTypes;  // USBDEVFS_URB_TYPE_* of each data URB taken
         std::vector<std::string> unexpected;  // requests this emulation does not serve
     };
 
-    explicit EmulatedPanel(Responder responder);
+    // The transfer type of both data endpoints.
+    enum class Endpoints { Bulk, Interrupt };
+
+    explicit EmulatedPanel(Responder responder, Endpoints endpoints = Endpoints::Bulk);
     ~EmulatedPanel();
     EmulatedPanel(const EmulatedPanel&) = delete;
     EmulatedPanel& operator=(const EmulatedPanel&) = delete;
@@ -63,6 +69,18 @@ public:
     void setMute(bool mute);
     // A frozen panel takes no report at all: OUT transfers stay pending too.
     void setFrozen(bool frozen);
+    // A late panel holds its replies back until deliverLate(), as a panel
+    // that answers after the host's read has given up.
+    void setLate(bool late);
+    void deliverLate();
+    // Forgets replies no transfer has taken yet (between tests).
+    void dropWaitingReplies();
+
+    // A kernel driver bound to interface 0 (empty: none). usbfs refuses a
+    // plain claim while it is bound; libusb detaches it on claim and asks for
+    // it back on release.
+    void setKernelDriver(const std::string& name);
+    std::string kernelDriver() const;
 
     Traffic traffic() const;
     void clearTraffic();

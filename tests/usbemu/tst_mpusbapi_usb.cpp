@@ -1,32 +1,72 @@
 // The built libmpusbapi.so, loaded as lumiboard loads it and called through
 // its six entry points, against the panel's firmware behind an emulated
-// kernel USB interface: libusb and the library run unchanged.
-#include <dlfcn.h>
+// kernel USB interface: libusb and the library run unchanged. Built twice:
+// against bulk endpoints, and (USBEMU_INTERRUPT) against interrupt ones.
+#include <grp.h>
+#include <libusb.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTest>
 
+#include <linux/usbdevice_fs.h>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "EmulatedPanel.h"
+#include "MpusbLibrary.h"
 #include "PanelFirmware.h"
-#include "UsbApi.h"
 
 using usbemu::EmulatedPanel;
 using usbemu::Report;
 
 namespace {
 
+constexpr char kDeviceId[] = "vid_04d8&pid_000c";
+constexpr char kEndpoint[] = "\\MCHP_EP1";
 constexpr std::uint32_t kWriteTimeoutMs = 1000;
 constexpr std::uint32_t kReadTimeoutMs = 1000;
 
-struct LibraryClose {
-    void operator()(void* handle) const { dlclose(handle); }
-};
-using LibraryHandle = std::unique_ptr<void, LibraryClose>;
+#ifdef USBEMU_INTERRUPT
+constexpr EmulatedPanel::Endpoints kEndpoints = EmulatedPanel::Endpoints::Interrupt;
+constexpr int kUrbType = USBDEVFS_URB_TYPE_INTERRUPT;
+#else
+constexpr EmulatedPanel::Endpoints kEndpoints = EmulatedPanel::Endpoints::Bulk;
+constexpr int kUrbType = USBDEVFS_URB_TYPE_BULK;
+#endif
+
+// The uid and gid of "nobody", for the run as an ordinary user.
+constexpr uid_t kNobody = 65534;
+
+// Every directory of the testbed open to all, as /sys and /dev are; the
+// device node keeps its root-only mode, as without a udev rule.
+void openTestbedToAll(const std::string& root, const std::string& node) {
+    namespace fs = std::filesystem;
+    // The root as /tmp is: umockdev's preload makes its uevent socket there.
+    fs::permissions(root, fs::perms::all | fs::perms::sticky_bit);
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.path() == fs::path(root + node)) {
+            continue;
+        }
+        // Sockets (umockdev's uevent and ioctl channels) need write access
+        // to connect.
+        const fs::perms extra =
+            entry.is_directory()
+                ? fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                      fs::perms::others_exec
+                : (entry.is_socket() ? fs::perms::group_write | fs::perms::others_write
+                                     : fs::perms::none) |
+                      fs::perms::group_read | fs::perms::others_read;
+        std::error_code ignored;
+        fs::permissions(entry.path(), extra, fs::perm_options::add, ignored);
+    }
+}
 
 // A fixed instant and a host clock that reads it as local time, so a clock
 // written to the panel reads back unchanged.
@@ -55,15 +95,9 @@ class TestMpusbapiUsb : public QObject {
 private:
     panelsim::PanelFirmware firmware_ = fixedClockFirmware();
     std::unique_ptr<EmulatedPanel> panel_;
-    LibraryHandle library_;
-    UsbApi api_;
+    MpusbLibrary api_;
 
-    template <typename Fn>
-    Fn resolve(const char* name) {
-        return reinterpret_cast<Fn>(dlsym(library_.get(), name));
-    }
-
-    std::uint32_t count(const char* id = kDeviceId) { return api_.getDeviceCount(id); }
+    std::uint32_t count(const char* id = kDeviceId) { return api_.count(id); }
     std::uint32_t openPipe(std::uint32_t direction, const char* id = kDeviceId,
                            const char* endpoint = kEndpoint, std::uint32_t instance = 0) {
         return api_.open(instance, id, endpoint, direction, 0);
@@ -71,7 +105,7 @@ private:
 
     // Both pipes of one operation, closed read pipe first as lumiboard does.
     struct Pipes {
-        const UsbApi& api;
+        const MpusbLibrary& api;
         std::uint32_t write;
         std::uint32_t read;
         ~Pipes() {
@@ -111,32 +145,62 @@ private:
         return receive(pipes);
     }
 
+    std::optional<Report> readClock() {
+        const Pipes pipes = openBoth();
+        if (!send(pipes, request(panelsim::kCmdReadClock))) {
+            return std::nullopt;
+        }
+        return receive(pipes);
+    }
+
+    // Runs usbemu_probe (count and both opens) as nobody, or, when this test
+    // is not root, as ourselves with the node closed to us.
+    QByteArray probeAsOrdinaryUser(const QByteArray& debug, QByteArray& errors) {
+        const std::string node = panel_->rootDir() + panel_->deviceNode();
+        openTestbedToAll(panel_->rootDir(), panel_->deviceNode());
+        const bool root = ::geteuid() == 0;
+        if (!root) {
+            std::filesystem::permissions(node, std::filesystem::perms::none);
+        }
+        QProcess probe;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("MPUSBAPI_DEBUG", QString::fromLatin1(debug));
+        probe.setProcessEnvironment(env);
+        if (root) {
+            probe.setChildProcessModifier([] {
+                // In the child, before exec: drop every privilege for good.
+                if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 ||
+                    ::setuid(kNobody) != 0) {
+                    ::_exit(125);
+                }
+            });
+        }
+        probe.start(qEnvironmentVariable("USBEMU_PROBE"), {});
+        const bool finished = probe.waitForFinished(30000);
+        if (!root) {
+            std::filesystem::permissions(
+                node, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        }
+        errors = probe.readAllStandardError();
+        return finished && probe.exitCode() == 0 ? probe.readAllStandardOutput().trimmed()
+                                                 : QByteArray("probe failed: ") + errors;
+    }
+
 private slots:
     void initTestCase() {
         // The socket backend would take over; this test is about libusb.
         qunsetenv("MPUSBAPI_VIRTUAL");
         panel_ = std::make_unique<EmulatedPanel>(
-            [this](const Report& out) { return firmware_.handle(out); });
+            [this](const Report& out) { return firmware_.handle(out); }, kEndpoints);
         panel_->plug();
-
-        const QByteArray dir = qgetenv("LUMI_BIN_DIR");
-        QVERIFY2(!dir.isEmpty(), "LUMI_BIN_DIR names the folder of libmpusbapi.so");
-        const std::string path = dir.toStdString() + "/libmpusbapi.so";
-        library_.reset(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
-        QVERIFY2(library_, dlerror());
-        api_.open = resolve<MPUSBOpenFn>("_MPUSBOpen");
-        api_.close = resolve<MPUSBCloseFn>("_MPUSBClose");
-        api_.getDllVersion = resolve<MPUSBGetDLLVersionFn>("_MPUSBGetDLLVersion");
-        api_.getDeviceCount = resolve<MPUSBGetDeviceCountFn>("_MPUSBGetDeviceCount");
-        api_.read = resolve<MPUSBReadFn>("_MPUSBRead");
-        api_.write = resolve<MPUSBWriteFn>("_MPUSBWrite");
-        QVERIFY(api_.open && api_.close && api_.getDllVersion && api_.getDeviceCount && api_.read &&
-                api_.write);
+        QVERIFY2(!qEnvironmentVariableIsEmpty("LUMI_BIN_DIR"),
+                 "LUMI_BIN_DIR names the folder of libmpusbapi.so");
+        QVERIFY2(api_.load(), qPrintable(api_.library.errorString()));
     }
 
     void cleanupTestCase() {
         // The library's libusb context ends while the testbed still exists.
-        library_.reset();
+        api_.library.unload();
         panel_.reset();
     }
 
@@ -147,6 +211,8 @@ private slots:
         }
         panel_->setMute(false);
         panel_->setFrozen(false);
+        panel_->setLate(false);
+        panel_->setKernelDriver("");
         panel_->clearTraffic();
     }
 
@@ -258,9 +324,12 @@ private slots:
             panel_->setFrozen(false);
             QVERIFY(panel_->traffic().outTransfers.empty());
         }
+        const int error = errno;
         const qint64 elapsed = clock.elapsed();
-        QVERIFY2(elapsed >= qint64(timeoutMs) && elapsed < qint64(timeoutMs) + 100,
+        // Never early; late only by what a loaded machine may add.
+        QVERIFY2(elapsed >= qint64(timeoutMs) && elapsed < qint64(timeoutMs) + 3 * 100,
                  qPrintable(QString("failed after %1 ms").arg(elapsed)));
+        QCOMPARE(error, ETIMEDOUT);
         QCOMPARE(panel_->traffic().discards, 1);
 
         panel_->setMute(false);
@@ -275,10 +344,13 @@ private slots:
         panel_->unplug();
         {
             const Pipes pipes = openBoth();
+            QCOMPARE(pipes.write, MPUSB_INVALID_HANDLE);
+            QCOMPARE(errno, ENODEV);
             QVERIFY(!send(pipes, request(panelsim::kCmdReadText)));
             QVERIFY(!receive(pipes, 100));
         }
         QTRY_COMPARE(count(), 0u);
+        QCOMPARE(errno, ENODEV);
 
         // Plugged back (at a new address), the panel works again.
         panel_->plug();
@@ -292,7 +364,9 @@ private slots:
         QVERIFY(receive(pipes));
         panel_->unplug();
         QVERIFY(!send(pipes, request(panelsim::kCmdReadText)));
+        QCOMPARE(errno, ENODEV);
         QVERIFY(!receive(pipes, 100));
+        QCOMPARE(errno, ENODEV);
     }
 
     void countIsZeroWithoutThePanel() {
@@ -304,28 +378,132 @@ private slots:
 
     void malformedIdentifierFindsNothing_data() {
         QTest::addColumn<QByteArray>("id");
-        QTest::newRow("empty") << QByteArray("");
-        QTest::newRow("vendor only") << QByteArray("vid_04d8");
-        QTest::newRow("product cut") << QByteArray("vid_04d8&pid_");
-        QTest::newRow("not hex") << QByteArray("vid_04g8&pid_000c");
-        QTest::newRow("short vendor") << QByteArray("vid_4d8&pid_000c");
-        QTest::newRow("colon form") << QByteArray("04d8:000c");
-        QTest::newRow("no separator") << QByteArray("vid_04d8pid_000c");
-        QTest::newRow("trailing junk") << QByteArray("vid_04d8&pid_000cX");
-        QTest::newRow("another product") << QByteArray("vid_04d8&pid_000d");
+        QTest::addColumn<int>("error");
+        QTest::newRow("empty") << QByteArray("") << EINVAL;
+        QTest::newRow("vendor only") << QByteArray("vid_04d8") << EINVAL;
+        QTest::newRow("product cut") << QByteArray("vid_04d8&pid_") << EINVAL;
+        QTest::newRow("not hex") << QByteArray("vid_04g8&pid_000c") << EINVAL;
+        QTest::newRow("short vendor") << QByteArray("vid_4d8&pid_000c") << EINVAL;
+        QTest::newRow("colon form") << QByteArray("04d8:000c") << EINVAL;
+        QTest::newRow("no separator") << QByteArray("vid_04d8pid_000c") << EINVAL;
+        QTest::newRow("trailing junk") << QByteArray("vid_04d8&pid_000cX") << EINVAL;
+        QTest::newRow("another product") << QByteArray("vid_04d8&pid_000d") << ENODEV;
     }
     void malformedIdentifierFindsNothing() {
         QFETCH(QByteArray, id);
+        QFETCH(int, error);
+        errno = 0;
         QCOMPARE(count(id.constData()), 0u);
+        QCOMPARE(errno, error);
+        errno = 0;
         QCOMPARE(openPipe(MPUSB_DIR_WRITE, id.constData()), MPUSB_INVALID_HANDLE);
+        QCOMPARE(errno, error);
         QCOMPARE(openPipe(MPUSB_DIR_READ, id.constData()), MPUSB_INVALID_HANDLE);
         QCOMPARE(panel_->traffic().claims, 0);
     }
 
     void missingArgumentsAreRefused() {
+        errno = 0;
         QCOMPARE(count(nullptr), 0u);
+        QCOMPARE(errno, EINVAL);
+        errno = 0;
         QCOMPARE(openPipe(MPUSB_DIR_WRITE, nullptr), MPUSB_INVALID_HANDLE);
+        QCOMPARE(errno, EINVAL);
+        errno = 0;
         QCOMPARE(openPipe(MPUSB_DIR_WRITE, kDeviceId, nullptr), MPUSB_INVALID_HANDLE);
+        QCOMPARE(errno, EINVAL);
+    }
+
+    // Every transfer goes as the endpoints' own type.
+    void transfersUseTheEndpointsType() {
+        QVERIFY(readText());
+        const EmulatedPanel::Traffic traffic = panel_->traffic();
+        // The request and its reply, after any drain of a first use.
+        QVERIFY(traffic.urbTypes.size() >= 2);
+        for (const int type : traffic.urbTypes) {
+            QCOMPARE(type, kUrbType);
+        }
+    }
+
+    // A reply that comes after its read gave up must not pass for the answer
+    // to the next request; the drain takes it away first.
+    void lateReplyIsNotTakenForTheNext() {
+        const std::optional<Report> clock = readClock();
+        QVERIFY(clock);
+        QCOMPARE(int((*clock)[0]), int(panelsim::kReplyAck));
+
+        panel_->setLate(true);
+        {
+            const Pipes pipes = openBoth();
+            QVERIFY(send(pipes, request(panelsim::kCmdReadText)));
+            QVERIFY(!receive(pipes, 200));
+        }
+        panel_->setLate(false);
+        panel_->deliverLate();
+
+        const std::optional<Report> next = readClock();
+        QVERIFY(next);
+        QVERIFY2(*next == *clock, "the clock read got the text read's late reply");
+        QVERIFY(readText());
+    }
+
+    // Exchanges that end well leave nothing to drain: no extra IN transfer.
+    void drainCostsNothingWhenAllIsWell() {
+        QVERIFY(readClock());
+        panel_->clearTraffic();
+        QVERIFY(readClock());
+        QVERIFY(readText());
+        QCOMPARE(panel_->traffic().inLengths.size(), std::size_t(2));
+        QCOMPARE(panel_->traffic().discards, 0);
+    }
+
+    // Another program holding the panel is refused at once, with EBUSY, and
+    // the panel is free again once it lets go.
+    void panelHeldElsewhereIsBusy() {
+        libusb_context* ctx = nullptr;
+        QCOMPARE(libusb_init(&ctx), 0);
+        libusb_device_handle* other =
+            libusb_open_device_with_vid_pid(ctx, usbemu::kVendorId, usbemu::kProductId);
+        QVERIFY(other);
+        QCOMPARE(libusb_claim_interface(other, 0), 0);
+        errno = 0;
+        QCOMPARE(openPipe(MPUSB_DIR_WRITE), MPUSB_INVALID_HANDLE);
+        QCOMPARE(errno, EBUSY);
+        QCOMPARE(panel_->traffic().refusedClaims, 1);
+        QCOMPARE(libusb_release_interface(other, 0), 0);
+        libusb_close(other);
+        libusb_exit(ctx);
+        QVERIFY(readText());
+    }
+
+    // The kernel's driver makes way while our pipes are open and gets the
+    // panel back when they close.
+    void kernelDriverDetachedAndGivenBack() {
+        panel_->setKernelDriver("usbhid");
+        {
+            const Pipes pipes = openBoth();
+            QVERIFY(pipes.write != MPUSB_INVALID_HANDLE && pipes.read != MPUSB_INVALID_HANDLE);
+            QCOMPARE(panel_->kernelDriver(), std::string());
+            QVERIFY(send(pipes, request(panelsim::kCmdReadText)));
+            QVERIFY(receive(pipes));
+        }
+        QCOMPARE(panel_->kernelDriver(), std::string("usbhid"));
+        const EmulatedPanel::Traffic traffic = panel_->traffic();
+        QCOMPARE(traffic.driverDetaches, 1);
+        QCOMPARE(traffic.driverAttaches, 1);
+    }
+
+    // Without a udev rule the node is root's: the panel is counted but does
+    // not open, and errno (and MPUSBAPI_DEBUG) say why.
+    void ordinaryUserIsRefusedAccess() {
+        QByteArray errors;
+        const QByteArray quiet = probeAsOrdinaryUser("", errors);
+        QCOMPARE(quiet, QByteArray("count=1 write=ffffffff errno=" + QByteArray::number(EACCES) +
+                                   " read=ffffffff errno=" + QByteArray::number(EACCES)));
+        QCOMPARE(errors, QByteArray());
+        probeAsOrdinaryUser("1", errors);
+        QVERIFY2(errors.contains("libusb_open: LIBUSB_ERROR_ACCESS"), errors.constData());
+        QCOMPARE(panel_->traffic().claims, 0);
     }
 
     void pipeTheDeviceDoesNotHaveIsRefused_data() {

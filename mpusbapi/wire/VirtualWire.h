@@ -11,16 +11,25 @@
 //   panel -> client  'F' refused     []                        the write fails
 //   panel -> client  'I' in report   [64 bytes]                a reply, after its 'A'
 //
-// The panel serves one connection at a time; the next waits in the backlog.
+// Every connection gets its hello reply at once; the panel takes the reports of
+// one connection at a time and refuses ('F') the others' meanwhile.
 // A panel that is unplugged closes connections as soon as it takes them.
 // Frames of an unknown type or with a length over 64 are skipped whole.
+// A client keeps at most one 'I' per accepted out report, and only a full
+// 64-byte one; anything beyond that is dropped.
 #pragma once
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace mpusbwire {
@@ -35,6 +44,48 @@ inline constexpr std::uint8_t kOut = 'O';
 inline constexpr std::uint8_t kAccepted = 'A';
 inline constexpr std::uint8_t kRefused = 'F';
 inline constexpr std::uint8_t kIn = 'I';
+inline constexpr std::size_t kReportSize = 64;
+
+// A file descriptor that closes itself.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// The address of the socket at path; false if the path does not fit.
+inline bool fillAddress(const std::string& path, sockaddr_un& address) {
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.data(), path.size());
+    return true;
+}
 
 inline std::vector<std::uint8_t> encode(std::uint8_t type, const std::uint8_t* payload,
                                         std::size_t size) {
@@ -94,6 +145,66 @@ public:
 private:
     std::deque<std::uint8_t> buffer_;
     std::size_t skip_ = 0;
+};
+
+// The client's side of the incoming stream: answers to its own frames come
+// out one by one; a reply report is held aside, at most one, and only when an
+// accepted out report allows it. Feed it at most a few hundred bytes between
+// calls of nextAnswer() and nothing it keeps grows with what the peer sends.
+class ClientInbox {
+public:
+    void feed(const std::uint8_t* data, std::size_t size) { reader_.feed(data, size); }
+
+    // The next hello reply, accepted or refused; replies are set aside.
+    std::optional<Frame> nextAnswer() {
+        while (auto frame = reader_.next()) {
+            if (frame->oversized) {
+                continue;
+            }
+            switch (frame->type) {
+                case kIn:
+                    if (replyAllowed_ && frame->payload.size() == kReportSize) {
+                        reply_ = std::move(frame->payload);
+                        replyAllowed_ = false;
+                    }
+                    break;
+                case kAccepted:
+                    replyAllowed_ = true;
+                    return frame;
+                case kHelloReply:
+                case kRefused:
+                    return frame;
+                default:
+                    break;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Takes in what has come so far, dropping answers no-one waits for.
+    void settle() {
+        while (nextAnswer()) {
+        }
+    }
+
+    std::optional<std::vector<std::uint8_t>> takeReply() {
+        std::optional<std::vector<std::uint8_t>> reply = std::move(reply_);
+        reply_.reset();
+        return reply;
+    }
+    bool hasReply() const { return reply_.has_value(); }
+
+    // Before a new request: whatever came before it belongs to no-one.
+    void forget() {
+        settle();
+        reply_.reset();
+        replyAllowed_ = false;
+    }
+
+private:
+    FrameReader reader_;
+    bool replyAllowed_ = false;
+    std::optional<std::vector<std::uint8_t>> reply_;
 };
 
 }  // namespace mpusbwire

@@ -1,6 +1,8 @@
 #include "Device.h"
 
+#include <algorithm>
 #include <cctype>
+#include <numeric>
 
 namespace mpusb {
 
@@ -39,6 +41,14 @@ std::optional<std::uint16_t> hex4(std::string_view text) {
 }
 
 }  // namespace
+
+std::vector<std::size_t> instanceOrder(const std::vector<Place>& places) {
+    std::vector<std::size_t> order(places.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&places](std::size_t a, std::size_t b) { return places[a] < places[b]; });
+    return order;
+}
 
 std::optional<DeviceId> parseDeviceId(std::string_view text) {
     constexpr std::string_view vid = "vid_";

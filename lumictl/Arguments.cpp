@@ -1,0 +1,250 @@
+#include "Arguments.h"
+
+#include <QHash>
+
+namespace {
+
+QString quoted(const QString& s) {
+    return QStringLiteral("« ") + s + QStringLiteral(" »");
+}
+
+const QHash<QString, Command> kCommands = {
+    {QStringLiteral("status"), Command::Status}, {QStringLiteral("send"), Command::Send},
+    {QStringLiteral("read"), Command::Read},     {QStringLiteral("clock"), Command::Clock},
+    {QStringLiteral("alarm"), Command::Alarm},
+};
+
+// Options seen anywhere on the line, checked against the command afterwards.
+struct Seen {
+    bool help = false, version = false, json = false, replace = false, sync = false;
+    std::optional<QString> virtualSocket, instance, file, set;
+    QStringList positionals;
+};
+
+std::optional<UsageError> collect(const QStringList& args, Seen& seen) {
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (optionsEnded || !arg.startsWith(u'-') || arg == QStringLiteral("-")) {
+            seen.positionals << arg;
+            continue;
+        }
+        if (arg == QStringLiteral("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        QString name = arg;
+        std::optional<QString> inlineValue;
+        if (const qsizetype eq = arg.indexOf(u'=');
+            arg.startsWith(QStringLiteral("--")) && eq > 0) {
+            name = arg.left(eq);
+            inlineValue = arg.mid(eq + 1);
+        }
+        std::optional<QString>* valued = name == QStringLiteral("--virtual") ? &seen.virtualSocket
+                                         : name == QStringLiteral("--instance") ? &seen.instance
+                                         : name == QStringLiteral("--file")     ? &seen.file
+                                         : name == QStringLiteral("--set")      ? &seen.set
+                                                                                : nullptr;
+        if (valued != nullptr) {
+            if (!inlineValue && i + 1 >= args.size()) {
+                return UsageError{QStringLiteral("l'option %1 attend une valeur").arg(name)};
+            }
+            *valued = inlineValue ? *inlineValue : args[++i];
+            continue;
+        }
+        bool* flag = name == QStringLiteral("--help") || name == QStringLiteral("-h") ? &seen.help
+                     : name == QStringLiteral("--version") ? &seen.version
+                     : name == QStringLiteral("--json")    ? &seen.json
+                     : name == QStringLiteral("--replace") ? &seen.replace
+                     : name == QStringLiteral("--sync")    ? &seen.sync
+                                                           : nullptr;
+        if (flag == nullptr || inlineValue) {
+            return UsageError{QStringLiteral("option inconnue : ") + arg};
+        }
+        *flag = true;
+    }
+    return std::nullopt;
+}
+
+std::optional<UsageError> onlyFor(bool given, const char* option, bool allowed,
+                                  const QString& where) {
+    if (given && !allowed) {
+        return UsageError{QStringLiteral("l'option %1 ne s'emploie qu'avec %2")
+                              .arg(QLatin1String(option), where)};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<AlarmTime> parseAlarmArgument(const QString& text) {
+    const AlarmEntry entry = parseAlarmEntry(text);
+    const auto* time = std::get_if<AlarmTime>(&entry);
+    if (time == nullptr) {
+        return std::nullopt;
+    }
+    // lumiboard reads two characters after the colon; here the rest must be the minute.
+    const auto minute = parseWholeNumber(text.mid(text.indexOf(u':') + 1));
+    if (!minute || *minute != time->minute) {
+        return std::nullopt;
+    }
+    return *time;
+}
+
+std::optional<QDateTime> parseClockArgument(const QString& text) {
+    QString normal = text;
+    if (normal.size() > 10 && normal[10] == u'T') {
+        normal[10] = u' ';
+    }
+    const QDateTime value = QDateTime::fromString(normal, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!value.isValid() || value.date().year() < 1) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
+    Seen seen;
+    if (auto error = collect(args, seen)) {
+        return *error;
+    }
+    Invocation inv;
+    if (seen.help) {
+        inv.command = Command::Help;
+        return inv;
+    }
+    if (seen.version) {
+        inv.command = Command::Version;
+        return inv;
+    }
+    if (seen.positionals.isEmpty()) {
+        return UsageError{
+            QStringLiteral("commande manquante (status, send, read, clock ou alarm)")};
+    }
+    const QString name = seen.positionals.takeFirst();
+    const auto command = kCommands.constFind(name);
+    if (command == kCommands.cend()) {
+        return UsageError{QStringLiteral("commande inconnue : ") + quoted(name)};
+    }
+    inv.command = *command;
+    QStringList& rest = seen.positionals;
+
+    inv.virtualSocket = seen.virtualSocket;
+    if (inv.virtualSocket && inv.virtualSocket->isEmpty()) {
+        return UsageError{QStringLiteral("--virtual attend le chemin d'une socket")};
+    }
+    if (seen.instance) {
+        bool ok = false;
+        inv.instance = seen.instance->toUInt(&ok);
+        if (!ok || seen.instance->startsWith(u'+')) {
+            return UsageError{QStringLiteral("--instance attend un nombre entier positif ou nul")};
+        }
+    }
+
+    const bool send = inv.command == Command::Send;
+    const bool clock = inv.command == Command::Clock;
+    const bool reading = inv.command == Command::Status || inv.command == Command::Read ||
+                         (clock && !seen.sync && !seen.set);
+    for (auto error : {onlyFor(seen.replace, "--replace", send, quoted("send")),
+                       onlyFor(seen.file.has_value(), "--file", send, quoted("send")),
+                       onlyFor(seen.sync, "--sync", clock, quoted("clock")),
+                       onlyFor(seen.set.has_value(), "--set", clock, quoted("clock")),
+                       onlyFor(seen.json, "--json", reading,
+                               QStringLiteral("status, read et clock (lecture)"))}) {
+        if (error) {
+            return *error;
+        }
+    }
+    inv.json = seen.json;
+    inv.replace = seen.replace;
+
+    switch (inv.command) {
+        case Command::Send:
+            if (seen.file) {
+                if (!rest.isEmpty()) {
+                    return UsageError{QStringLiteral("--file et un texte ne vont pas ensemble")};
+                }
+                inv.source = TextSource::File;
+                inv.fileName = *seen.file;
+            } else if (rest == QStringList{QStringLiteral("-")}) {
+                inv.source = TextSource::Stdin;
+            } else if (rest.isEmpty()) {
+                return UsageError{
+                    QStringLiteral("« send » attend un texte, « - » ou --file FICHIER")};
+            } else {
+                inv.text = rest.join(u' ');
+            }
+            return inv;
+        case Command::Clock:
+            if (!rest.isEmpty()) {
+                return UsageError{QStringLiteral("argument en trop : ") + quoted(rest.first())};
+            }
+            if (seen.sync && seen.set) {
+                return UsageError{QStringLiteral("--sync et --set ne vont pas ensemble")};
+            }
+            if (seen.set) {
+                const auto value = parseClockArgument(*seen.set);
+                if (!value) {
+                    return UsageError{QStringLiteral("date et heure incorrectes : %1 (attendu : "
+                                                     "AAAA-MM-JJ HH:MM:SS)")
+                                          .arg(quoted(*seen.set))};
+                }
+                inv.clockAction = ClockAction::Set;
+                inv.clockValue = *value;
+            } else if (seen.sync) {
+                inv.clockAction = ClockAction::Sync;
+            }
+            return inv;
+        case Command::Alarm:
+            if (rest.size() != 1) {
+                return UsageError{QStringLiteral("« alarm » attend HH:MM, on ou off")};
+            }
+            if (rest.first() == QStringLiteral("on")) {
+                inv.alarmAction = AlarmAction::On;
+            } else if (rest.first() == QStringLiteral("off")) {
+                inv.alarmAction = AlarmAction::Off;
+            } else if (const auto time = parseAlarmArgument(rest.first())) {
+                inv.alarmAction = AlarmAction::At;
+                inv.alarmTime = *time;
+            } else {
+                return UsageError{QString::fromUtf16(kAlarmEntryWrong)};
+            }
+            return inv;
+        default:
+            if (!rest.isEmpty()) {
+                return UsageError{QStringLiteral("argument en trop : ") + quoted(rest.first())};
+            }
+            return inv;
+    }
+}
+
+QString usageText() {
+    return QStringLiteral(
+        "usage : lumictl [options] COMMANDE [arguments]\n"
+        "Pilote le journal lumineux USB depuis la ligne de commande.\n"
+        "\n"
+        "Commandes :\n"
+        "  status                    un panneau est-il branché ? (code 0 ou 3)\n"
+        "  send TEXTE...             envoie le message (199 caractères au plus,\n"
+        "                            codes de fonction tels quels : #I, #H, ...)\n"
+        "  send -                    envoie le texte lu sur l'entrée standard\n"
+        "  send --file FICHIER       envoie le texte du fichier (UTF-8)\n"
+        "  read                      affiche le texte du panneau\n"
+        "  clock                     affiche l'heure, la date et le réveil du panneau\n"
+        "  clock --sync              met le panneau à l'heure de cet ordinateur\n"
+        "  clock --set 'AAAA-MM-JJ HH:MM:SS'\n"
+        "                            met le panneau à cette date et cette heure\n"
+        "  alarm HH:MM | on | off    règle, arme ou désarme le réveil\n"
+        "\n"
+        "Options :\n"
+        "  --json                    sortie JSON (status, read, clock)\n"
+        "  --replace                 send : remplace par « ? » les caractères que\n"
+        "                            le panneau ne connaît pas (sinon refus)\n"
+        "  --virtual SOCKET          panneau virtuel (panelsim) : comme MPUSBAPI_VIRTUAL\n"
+        "  --instance N              le N-ième panneau branché (0 = le premier)\n"
+        "  -h, --help                cette aide\n"
+        "  --version                 la version\n"
+        "\n"
+        "Codes de sortie : 0 fait, 1 échec du panneau, 2 usage, 3 pas de panneau,\n"
+        "4 librairie introuvable.\n");
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include "AlarmSetting.h"
+
+// What one run of lumictl was asked to do, read from its arguments.
+enum class Command { Help, Version, Status, Send, Read, Clock, Alarm };
+enum class TextSource { Words, Stdin, File };
+enum class ClockAction { Show, Sync, Set };
+enum class AlarmAction { At, On, Off };
+
+struct Invocation {
+    Command command = Command::Help;
+    bool json = false;
+    std::optional<QString> virtualSocket;  // --virtual: the panelsim socket to use
+    std::uint32_t instance = 0;
+
+    // send
+    TextSource source = TextSource::Words;
+    QString text;      // Words: the words joined by single blanks
+    QString fileName;  // File
+    bool replace = false;
+
+    // clock
+    ClockAction clockAction = ClockAction::Show;
+    QDateTime clockValue;  // Set: local date and time
+
+    // alarm
+    AlarmAction alarmAction = AlarmAction::On;
+    AlarmTime alarmTime{0, 0};
+};
+
+// Why the arguments cannot be run; the program exits with the usage code.
+struct UsageError {
+    QString message;
+};
+
+// The arguments after the program name. Options may come before or after the
+// command; "--" ends them, so a text may begin with "-".
+std::variant<Invocation, UsageError> parseArguments(const QStringList& args);
+
+// An alarm time as lumiboard's entry rule reads it, with the whole of it
+// required to be the two numbers: "7:30" and "07:05" pass, "7:305" and
+// "12:34:56" (which lumiboard cuts to 12:34) do not.
+std::optional<AlarmTime> parseAlarmArgument(const QString& text);
+
+// "YYYY-MM-DD HH:MM:SS" (or with a "T" between date and time), local time.
+std::optional<QDateTime> parseClockArgument(const QString& text);
+
+// The --help text.
+QString usageText();

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+
+#include "Arguments.h"
+#include "CliDialogs.h"
+#include "Clock.h"
+#include "Session.h"
+
+// lumictl's exit codes.
+enum ExitCode : int {
+    kExitDone = 0,
+    kExitFailed = 1,  // the panel failed the operation
+    kExitUsage = 2,
+    kExitNoPanel = 3,
+    kExitNoLibrary = 4,
+};
+
+// What a command wrote, for the program to put on stdout and stderr (UTF-8).
+struct CommandOutput {
+    QByteArray out;
+    QByteArray err;
+};
+
+// lumictl's version line.
+QByteArray versionText();
+
+// Runs one command on the session (its library not bound yet); clock is the
+// PC's, for clock --sync. Returns the exit code.
+int runCommand(const Invocation& inv, Session& session, CliDialogs& dialogs, const Clock& clock,
+               CommandOutput& output);

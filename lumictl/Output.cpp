@@ -1,0 +1,120 @@
+#include "Output.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include "Cp1252.h"
+
+namespace {
+
+QString two(unsigned n) {
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+
+QByteArray line(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QString isoTime(const PanelClock& c) {
+    return two(c.hour) + u':' + two(c.minute) + u':' + two(c.second);
+}
+
+QString isoDate(const PanelClock& c) {
+    return QStringLiteral("%1").arg(c.year, 4, 10, QLatin1Char('0')) + u'-' + two(c.month) + u'-' +
+           two(c.day);
+}
+
+QString alarmTime(const PanelClock& c) {
+    return two(c.alarmHour) + u':' + two(c.alarmMinute);
+}
+
+}  // namespace
+
+QString isoDateTime(const PanelClock& clock) {
+    return isoDate(clock) + u'T' + isoTime(clock);
+}
+
+QString alarmText(const PanelClock& clock) {
+    return alarmTime(clock) + (clock.alarmOn ? QStringLiteral(" on") : QStringLiteral(" off"));
+}
+
+QByteArray statusJson(bool present, quint32 instance) {
+    return line({{"present", present}, {"instance", static_cast<qint64>(instance)}});
+}
+
+QByteArray textJson(const QString& text) {
+    return line({{"text", text}});
+}
+
+QByteArray clockJson(const PanelClock& clock, bool timeValid, bool dateValid) {
+    return line({{"datetime", isoDateTime(clock)},
+                 {"date", isoDate(clock)},
+                 {"time", isoTime(clock)},
+                 {"timeValid", timeValid},
+                 {"dateValid", dateValid},
+                 {"alarm", QJsonObject{{"time", alarmTime(clock)}, {"on", clock.alarmOn != 0}}}});
+}
+
+QString failureReason(int error) {
+    switch (error) {
+        case 0:
+            return {};
+        case EACCES:
+            return QStringLiteral("accès au panneau refusé : droits insuffisants (règle udev ?)");
+        case ENODEV:
+            return QStringLiteral("panneau absent ou débranché");
+        case ETIMEDOUT:
+            return QStringLiteral("le panneau n'a pas répondu à temps");
+        case EBUSY:
+            return QStringLiteral("panneau occupé par un autre programme");
+        case EINVAL:
+            return QStringLiteral("demande refusée par la librairie (paramètre incorrect)");
+        default:
+            return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
+std::variant<QString, RefusedCharacter> panelText(const QString& text, bool replace) {
+    QString out;
+    out.reserve(text.size());
+    qsizetype position = 0;
+    for (const char32_t c : text.toUcs4()) {
+        ++position;
+        const bool receivable = c != 0 && c <= 0xFFFF && cp1252::encodeChar(char16_t(c)) >= 0;
+        if (receivable) {
+            out.append(QChar(char16_t(c)));
+        } else if (replace) {
+            out.append(u'?');
+        } else {
+            return RefusedCharacter{c, position};
+        }
+    }
+    return out;
+}
+
+QString refusalMessage(const RefusedCharacter& refused) {
+    // Controls have no glyph to show; their code says it all.
+    const QString shown =
+        refused.character >= 0x20 && refused.character != 0x7F
+            ? QStringLiteral(" « %1 »").arg(QString::fromUcs4(&refused.character, 1))
+            : QString();
+    const QString code =
+        QStringLiteral("%1").arg(uint(refused.character), 4, 16, QLatin1Char('0')).toUpper();
+    return QStringLiteral(
+               "caractère%1 (U+%2) en position %3 : le panneau ne peut pas le "
+               "recevoir (Windows-1252) ; --replace le remplace par « ? »")
+        .arg(shown, code, QString::number(refused.position));
+}
+
+QString oneLine(const QString& text) {
+    QString out = text;
+    while (out.endsWith(u'\n') || out.endsWith(u'\r')) {
+        out.chop(1);
+    }
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\n|\r"));
+    return out.replace(lineEnd, QStringLiteral(" "));
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <variant>
+
+#include <QByteArray>
+#include <QString>
+
+#include "PanelClock.h"
+
+// The panel's clock as ISO 8601 date and time: "2009-07-14T09:05:07". Values
+// out of range are written as they are ("2009-13-32T24:00:00").
+QString isoDateTime(const PanelClock& clock);
+// The alarm as "HH:MM on" or "HH:MM off".
+QString alarmText(const PanelClock& clock);
+
+// The --json documents, one line each.
+QByteArray statusJson(bool present, quint32 instance);
+QByteArray textJson(const QString& text);
+QByteArray clockJson(const PanelClock& clock, bool timeValid, bool dateValid);
+
+// Why the library says a call failed, from the errno it left; empty for 0.
+QString failureReason(int error);
+
+// A text ready for the panel: every character one the panel can receive.
+struct RefusedCharacter {
+    char32_t character;
+    qsizetype position;  // 1-based, in characters
+};
+// Refuses the first character the panel cannot receive (none in Windows-1252,
+// or a zero, which would end the text early), or with replace turns each
+// into "?".
+std::variant<QString, RefusedCharacter> panelText(const QString& text, bool replace);
+QString refusalMessage(const RefusedCharacter& refused);
+
+// A text read from a file or standard input as one line: the final line end
+// goes, inner line ends become blanks (the message is a single line).
+QString oneLine(const QString& text);

@@ -1,0 +1,50 @@
+// lumictl: the panel from the command line, on lumiboard's own session core.
+#include <cstdio>
+
+#include <QCoreApplication>
+
+#include "Commands.h"
+#include "SystemClock.h"
+#include "USB2Lib.h"
+
+namespace {
+
+void write(std::FILE* stream, const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Arguments are UTF-8, whatever the locale says.
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        args << QString::fromUtf8(argv[i]);
+    }
+    const auto parsed = parseArguments(args);
+    if (const auto* usage = std::get_if<UsageError>(&parsed)) {
+        write(stderr, "lumictl: " + usage->message.toUtf8() + "\nEssayez « lumictl --help ».\n");
+        return kExitUsage;
+    }
+    const Invocation& inv = std::get<Invocation>(parsed);
+    if (inv.virtualSocket) {
+        // Read by the library on every call.
+        qputenv("MPUSBAPI_VIRTUAL", inv.virtualSocket->toLocal8Bit());
+    }
+
+    // Only for the program's folder, where the USB library is looked for first.
+    QCoreApplication app(argc, argv);
+    CliDialogs dialogs;
+    SystemClock clock;
+    SilentBeeper beeper;
+    Session session({dialogs,
+                     clock,
+                     beeper,
+                     [](UsbApi& api, Dialogs& d) { return LoadUsbLibrary(api, d); },
+                     {}});
+    CommandOutput output;
+    const int code = runCommand(inv, session, dialogs, clock, output);
+    write(stdout, output.out);
+    write(stderr, output.err);
+    return code;
+}

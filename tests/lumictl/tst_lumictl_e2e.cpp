@@ -1,0 +1,392 @@
+// The lumictl program against panelsim through the real libmpusbapi.
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+#include "PanelSimProcess.h"
+#include "StateFile.h"
+
+namespace {
+
+struct Ran {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+const QString kNoPanel = QStringLiteral("Pas de Journal lumineux connecté sur port USB.");
+const QString kSendFailed = QStringLiteral("Redémarrez , ou rebranchez la carte !");
+const QString kReadFailed = QStringLiteral("Ré-essayez, ou Débranchez & rebranchez la carte !");
+const QString kClockReadFailed =
+    QStringLiteral("Erreur lecture usb - Débranchez & rebranchez la carte !");
+const QString kClockWriteFailed = QStringLiteral("Erreur usb - Débranchez & rebranchez la carte !");
+
+// n distinct letters, so a text cut in the wrong place shows.
+QString letters(int n) {
+    QString t;
+    for (int i = 0; i < n; ++i) {
+        t.append(QChar(u'a' + i % 26));
+    }
+    return t;
+}
+
+QJsonObject json(const QString& out) {
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(out.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
+        qWarning() << "not a JSON object:" << out;
+    }
+    return doc.object();
+}
+
+}  // namespace
+
+class TestLumictlEndToEnd : public QObject {
+    Q_OBJECT
+
+    static QString program(const QString& dir = PanelSimProcess::binDir()) {
+        return QDir(dir).filePath("lumictl");
+    }
+
+    // lumictl on the given panel; stdinText goes to its standard input.
+    static Ran run(const PanelSimProcess& panel, const QStringList& args,
+                   const QByteArray& stdinText = {}) {
+        return runProgram(program(), QStringList{"--virtual", panel.socketPath()} + args,
+                          stdinText);
+    }
+    static Ran runProgram(const QString& path, const QStringList& args,
+                          const QByteArray& stdinText = {}) {
+        QProcess p;
+        p.start(path, args);
+        Ran ran;
+        if (!p.waitForStarted(10000)) {
+            ran.err = p.errorString();
+            return ran;
+        }
+        p.write(stdinText);
+        p.closeWriteChannel();
+        // The longest case waits out the library's 6 s read time-out.
+        if (!p.waitForFinished(30000)) {
+            p.kill();
+            p.waitForFinished();
+            ran.err = "hung";
+            return ran;
+        }
+        ran.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+        ran.out = QString::fromUtf8(p.readAllStandardOutput());
+        ran.err = QString::fromUtf8(p.readAllStandardError());
+        return ran;
+    }
+
+    // The panel's whole stored text, past the 62 characters a read returns.
+    static QByteArray storedText(const PanelSimProcess& panel) {
+        const auto loaded = panelsim::loadState(panel.statePath().toStdString());
+        return loaded.state ? QByteArray::fromStdString(loaded.state->text()) : QByteArray("?");
+    }
+
+    static int clockWrites(const QString& logPath) {
+        QFile log(logPath);
+        if (!log.open(QIODevice::ReadOnly)) {
+            return 0;
+        }
+        return int(log.readAll().count(" OUT 34"));
+    }
+
+private slots:
+    void status();
+    void libraryMissing();
+    void helpAndVersion();
+    void usageErrors_data();
+    void usageErrors();
+    void sendThenRead_data();
+    void sendThenRead();
+    void sendFromStdinAndFile();
+    void nonWesternText();
+    void clockShow();
+    void clockOutOfRange();
+    void clockSetAndSync();
+    void alarm();
+    void nak();
+    void failWriteAt();
+    void unplugAfter();
+    void noReply();
+};
+
+void TestLumictlEndToEnd::status() {
+    PanelSimProcess panel;
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    Ran r = run(panel, {"status"});
+    QCOMPARE(r.code, 0);
+    r = run(panel, {"status", "--json"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(json(r.out)["present"].toBool(), true);
+
+    // panelsim is one panel: instance 1 is not there.
+    r = run(panel, {"status", "--json", "--instance", "1"});
+    QCOMPARE(r.code, 3);
+    QCOMPARE(json(r.out)["present"].toBool(true), false);
+    QVERIFY2(r.err.contains(kNoPanel), qPrintable(r.err));
+
+    const QString nobody = QDir(panel.folder()).filePath("nobody.sock");
+    for (const QString command : {"status", "read", "clock", "alarm"}) {
+        QStringList args{"--virtual", nobody, command};
+        if (command == "alarm") {
+            args << "on";
+        }
+        r = runProgram(program(), args);
+        QCOMPARE(r.code, 3);
+        QVERIFY2(r.err.contains(kNoPanel), qPrintable(r.err));
+    }
+}
+
+// A lumictl with no libmpusbapi.so beside it or on the system's search path.
+void TestLumictlEndToEnd::libraryMissing() {
+    QTemporaryDir dir;
+    const QString lonely = dir.filePath("lumictl");
+    QVERIFY(QFile::copy(program(), lonely));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("LD_LIBRARY_PATH");
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(lonely, {"status"});
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitCode(), 4);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.contains("La librairie MPUSBAPI.DLL est introuvable !"), qPrintable(err));
+}
+
+void TestLumictlEndToEnd::helpAndVersion() {
+    Ran r = runProgram(program(), {"--help"});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.contains("clock --sync"));
+    r = runProgram(program(), {"--version"});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.startsWith("lumictl "));
+}
+
+void TestLumictlEndToEnd::usageErrors_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("no command") << QStringList{} << "commande manquante";
+    QTest::newRow("alarm 7:60") << QStringList{"alarm", "7:60"} << "Heure incorrecte !";
+    QTest::newRow("empty text") << QStringList{"send", ""} << "Aucun texte a envoyer !";
+    QTest::newRow("no file") << QStringList{"send", "--file", "/nonexistent/m.txt"}
+                             << "lecture impossible de /nonexistent/m.txt";
+}
+
+// Refused before the panel is touched: the panel's text stays.
+void TestLumictlEndToEnd::usageErrors() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, said);
+    PanelSimProcess panel({}, true);
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    QCOMPARE(run(panel, {"send", "avant"}).code, 0);
+    const Ran r = run(panel, args);
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.contains(said), qPrintable(r.err));
+    QCOMPARE(storedText(panel), QByteArray("avant"));
+}
+
+void TestLumictlEndToEnd::sendThenRead_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("readBack");
+    QTest::addColumn<int>("stored");  // characters the panel keeps
+    QTest::newRow("codes and accents") << "#HCafé #D ça"
+                                       << "#HCafé #D ça" << 12;
+    QTest::newRow("199") << letters(199) << letters(62) << 199;
+    QTest::newRow("200") << letters(200) << letters(62) << 199;
+    QTest::newRow("250") << letters(250) << letters(62) << 199;
+}
+
+void TestLumictlEndToEnd::sendThenRead() {
+    QFETCH(QString, text);
+    QFETCH(QString, readBack);
+    QFETCH(int, stored);
+    PanelSimProcess panel({}, true);
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+
+    Ran r = run(panel, {"send", text});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("Texte envoyé !\n"));
+    // The cut is said on stderr, and only when there is one.
+    QCOMPARE(r.err.contains("texte coupé"), text.size() > 199);
+    if (text.size() > 199) {
+        QVERIFY2(r.err.contains(QString("%1 laissés de côté").arg(text.size() - 199)),
+                 qPrintable(r.err));
+    }
+    QCOMPARE(storedText(panel), text.left(stored).toLatin1());
+
+    r = run(panel, {"read"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, readBack + "\n");
+    r = run(panel, {"read", "--json"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(json(r.out)["text"].toString(), readBack);
+}
+
+void TestLumictlEndToEnd::sendFromStdinAndFile() {
+    PanelSimProcess panel({}, true);
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    QCOMPARE(run(panel, {"send", "-"}, "Bonjour\nà tous\n").code, 0);
+    QCOMPARE(storedText(panel), QByteArray("Bonjour \xE0 tous"));
+
+    QTemporaryDir dir;
+    QFile file(dir.filePath("m.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("Prix : 5 €\n");
+    file.close();
+    QCOMPARE(run(panel, {"send", "--file", file.fileName()}).code, 0);
+    QCOMPARE(storedText(panel), QByteArray("Prix : 5 \x80"));
+}
+
+void TestLumictlEndToEnd::nonWesternText() {
+    PanelSimProcess panel({}, true);
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    QCOMPARE(run(panel, {"send", "avant"}).code, 0);
+
+    Ran r = run(panel, {"send", "Température → 20 °C ✓"});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.contains("U+2192") && r.err.contains("position 13"), qPrintable(r.err));
+    QCOMPARE(storedText(panel), QByteArray("avant"));
+
+    r = run(panel, {"send", "--replace", "Température → 20 °C ✓"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(storedText(panel), QByteArray("Temp\xE9rature ? 20 \xB0"
+                                           "C ?"));
+    r = run(panel, {"read"});
+    QCOMPARE(r.out, QString("Température ? 20 °C ?\n"));
+
+    // Not UTF-8 at all: each bad byte is a character the panel cannot take.
+    r = run(panel, {"send", "-"}, "caf\xE9");
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.contains("position 4"), qPrintable(r.err));
+}
+
+void TestLumictlEndToEnd::clockShow() {
+    PanelSimProcess panel({"--clock-reply", "9,5,7,14,7,2009,6,45,1"});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    Ran r = run(panel, {"clock"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("2009-07-14T09:05:07\n06:45 on\n"));
+    QCOMPARE(r.err, QString());
+    r = run(panel, {"clock", "--json"});
+    QCOMPARE(r.code, 0);
+    const QJsonObject o = json(r.out);
+    QCOMPARE(o["datetime"].toString(), QString("2009-07-14T09:05:07"));
+    QCOMPARE(o["timeValid"].toBool(), true);
+    QCOMPARE(o["dateValid"].toBool(), true);
+    QCOMPARE(o["alarm"].toObject()["time"].toString(), QString("06:45"));
+    QCOMPARE(o["alarm"].toObject()["on"].toBool(), true);
+}
+
+// Warned as lumiboard does, shown all the same, exit 0.
+void TestLumictlEndToEnd::clockOutOfRange() {
+    PanelSimProcess panel({"--clock-reply", "24,60,0,32,13,2009,7,30,0"});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    Ran r = run(panel, {"clock"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("2009-13-32T24:60:00\n07:30 off\n"));
+    QCOMPARE(r.err, QString("lumictl: L\"Heure du montage est incorrecte !\n"
+                            "lumictl: La date du panneau est incorrecte !\n"));
+    r = run(panel, {"clock", "--json"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(json(r.out)["timeValid"].toBool(true), false);
+    QCOMPARE(json(r.out)["dateValid"].toBool(true), false);
+}
+
+void TestLumictlEndToEnd::clockSetAndSync() {
+    PanelSimProcess panel;
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    QCOMPARE(run(panel, {"alarm", "6:45"}).code, 0);
+
+    Ran r = run(panel, {"clock", "--set", "2001-02-03 04:05:06"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("Heure / Date / Alarme mises à jour !\n"));
+    r = run(panel, {"clock", "--json"});
+    const QJsonObject set = json(r.out);
+    // The panel's clock runs on: a few seconds at most have passed.
+    const QDateTime read = QDateTime::fromString(set["datetime"].toString(), Qt::ISODate);
+    const QDateTime wanted(QDate(2001, 2, 3), QTime(4, 5, 6));
+    QVERIFY2(read >= wanted && read <= wanted.addSecs(10), qPrintable(set["datetime"].toString()));
+
+    r = run(panel, {"clock", "--sync"});
+    QCOMPARE(r.code, 0);
+    r = run(panel, {"clock", "--json"});
+    const QDateTime now = QDateTime::currentDateTime();
+    const QJsonObject synced = json(r.out);
+    const QDateTime panelTime = QDateTime::fromString(synced["datetime"].toString(), Qt::ISODate);
+    QVERIFY2(qAbs(panelTime.secsTo(now)) <= 1,
+             qPrintable(synced["datetime"].toString() + " / " + now.toString(Qt::ISODate)));
+    // The alarm set before went through both writes untouched.
+    QCOMPARE(synced["alarm"].toObject()["time"].toString(), QString("06:45"));
+    QCOMPARE(synced["alarm"].toObject()["on"].toBool(), true);
+}
+
+void TestLumictlEndToEnd::alarm() {
+    PanelSimProcess panel;
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    QCOMPARE(run(panel, {"clock", "--set", "2020-05-06 07:08:09"}).code, 0);
+    const auto alarmNow = [&] { return run(panel, {"clock"}).out.section('\n', 1, 1); };
+
+    QCOMPARE(run(panel, {"alarm", "7:05"}).code, 0);
+    QCOMPARE(alarmNow(), QString("07:05 on"));
+    QCOMPARE(run(panel, {"alarm", "off"}).code, 0);
+    QCOMPARE(alarmNow(), QString("07:05 off"));
+    QCOMPARE(run(panel, {"alarm", "on"}).code, 0);
+    QCOMPARE(alarmNow(), QString("07:05 on"));
+    // The panel's clock was kept through the three writes.
+    QVERIFY(run(panel, {"clock"}).out.startsWith("2020-05-06T07:0"));
+}
+
+void TestLumictlEndToEnd::nak() {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("log");
+    PanelSimProcess panel({"--nak", "--log", log});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    Ran r = run(panel, {"read"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(kReadFailed), qPrintable(r.err));
+    QCOMPARE(r.out, QString());
+
+    // A sync or an alarm change whose read failed writes nothing.
+    for (const QStringList& args : {QStringList{"clock", "--sync"}, QStringList{"alarm", "on"}}) {
+        r = run(panel, args);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(kClockReadFailed), qPrintable(r.err));
+        QVERIFY(!r.out.contains("mises à jour"));
+    }
+    QCOMPARE(clockWrites(log), 0);
+}
+
+// The third of four chunks refused: not reported as sent.
+void TestLumictlEndToEnd::failWriteAt() {
+    PanelSimProcess panel({"--fail-write-at", "3"});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    const Ran r = run(panel, {"send", letters(199)});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(kSendFailed), qPrintable(r.err));
+    QVERIFY2(r.err.contains("envoi interrompu"), qPrintable(r.err));
+    QCOMPARE(r.out, QString());
+}
+
+// Gone after the clock read: the write fails and says so.
+void TestLumictlEndToEnd::unplugAfter() {
+    PanelSimProcess panel({"--unplug-after", "1"});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    const Ran r = run(panel, {"clock", "--sync"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(kClockWriteFailed), qPrintable(r.err));
+    QVERIFY(!r.out.contains("mises à jour"));
+}
+
+// The one slow case: the read waits out the library's 6 s time-out.
+void TestLumictlEndToEnd::noReply() {
+    PanelSimProcess panel({"--no-reply"});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    const Ran r = run(panel, {"read"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(kReadFailed), qPrintable(r.err));
+}
+
+QTEST_GUILESS_MAIN(TestLumictlEndToEnd)
+#include "tst_lumictl_e2e.moc"
