@@ -28,13 +28,14 @@ elif [ "${1:-}" = "--fuzz" ]; then
         name=$(basename "$harness")
         mkdir -p "$work/$name"
         echo "== $name ($seconds s)"
+        status=0
         "$harness" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="build-fuzz/$name-" \
-            "$work/$name" "fuzz/corpus/$name" 2>&1 |
-            grep -E "^(stat::number_of_executed_units|SUMMARY|==[0-9]+==ERROR)|invariant failed|runtime error" ||
-            true
-        [ "${PIPESTATUS[0]}" -eq 0 ] || failed+=("$name")
+            "$work/$name" "fuzz/corpus/$name" >"build-fuzz/$name.log" 2>&1 || status=$?
+        grep -E "^stat::number_of_executed_units|^SUMMARY|ERROR|invariant failed|runtime error" \
+            "build-fuzz/$name.log" || true
+        [ "$status" -eq 0 ] || failed+=("$name")
     done
-    [ ${#failed[@]} -eq 0 ] || { echo "crashed: ${failed[*]} (inputs in build-fuzz/)" >&2; exit 1; }
+    [ ${#failed[@]} -eq 0 ] || { echo "crashed: ${failed[*]} (inputs and logs in build-fuzz/)" >&2; exit 1; }
     exit 0
 elif [ -n "${1:-}" ]; then
     echo "usage: $0 [--sanitize | --fuzz SECONDS]" >&2
