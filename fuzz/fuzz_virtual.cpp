@@ -19,8 +19,9 @@ namespace {
 // One listening socket for the whole run, in a private folder.
 const std::string& panelPath(int& listener) {
     static int fd = -1;
+    // Plain storage: it outlives the string, for the clean-up at exit.
+    static char dir[] = "/tmp/fuzz_virtual.XXXXXX";
     static const std::string path = [] {
-        char dir[] = "/tmp/fuzz_virtual.XXXXXX";
         FUZZ_CHECK(::mkdtemp(dir) != nullptr);
         std::string p = std::string(dir) + "/panel.sock";
         sockaddr_un address{};
@@ -28,6 +29,10 @@ const std::string& panelPath(int& listener) {
         fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         FUZZ_CHECK(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0);
         FUZZ_CHECK(::listen(fd, 4) == 0);
+        std::atexit([] {
+            ::unlink((std::string(dir) + "/panel.sock").c_str());
+            ::rmdir(dir);
+        });
         return p;
     }();
     listener = fd;
