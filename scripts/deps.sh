@@ -18,12 +18,19 @@ lumi_ensure_deps() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# lumi_build DIR [cmake options...]: configure once, then build everything.
+# lumi_build DIR [cmake options...] [-- targets...]: configure once, then build
+# the targets (everything by default).
 lumi_build() {
     local dir=$1
     shift
+    local opts=() targets=()
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+        opts+=("$1")
+        shift
+    done
+    [ $# -gt 0 ] && shift && targets=("$@")
     if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S . -B "$dir" -G Ninja "$@"
+        cmake -S . -B "$dir" -G Ninja "${opts[@]}"
     fi
-    cmake --build "$dir" -j "$(nproc)"
+    cmake --build "$dir" -j "$(nproc)" ${targets[@]+--target "${targets[@]}"}
 }

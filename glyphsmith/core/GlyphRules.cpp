@@ -92,8 +92,10 @@ int previousCode(int code) {
 }
 
 std::int16_t shiftedOffset(std::int16_t offset, int delta) {
-    const int moved = std::clamp(int{offset} + delta, int{std::numeric_limits<std::int16_t>::min()},
-                                 int{std::numeric_limits<std::int16_t>::max()});
+    // In 64 bits: any delta, not only a click's, adds without overflow.
+    const std::int64_t moved = std::clamp(std::int64_t{offset} + delta,
+                                          std::int64_t{std::numeric_limits<std::int16_t>::min()},
+                                          std::int64_t{std::numeric_limits<std::int16_t>::max()});
     return static_cast<std::int16_t>(moved);
 }
 

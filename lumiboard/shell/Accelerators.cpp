@@ -99,8 +99,10 @@ QList<QString> assignAccelerators(const QList<MenuCaption>& level) {
         if (!takesPart(level[i])) {
             continue;
         }
-        const QChar key = markedKey(captions[i]);
-        if (key.isNull()) {
+        // Keyed on the mark, not on its key: a mark on U+0000 is still a mark.
+        const qsizetype at = markIndex(captions[i]);
+        const QChar key = at < 0 ? QChar() : upper(captions[i][at]);
+        if (at < 0) {
             unmarked.append(i);
         } else if (kCandidates.contains(key) && taken.contains(key)) {
             captions[i] = stripMarks(captions[i]);

@@ -139,6 +139,9 @@ private slots:
         QCOMPARE(shiftedOffset(2, -1), std::int16_t{1});
         QCOMPARE(shiftedOffset(32767, 1), std::int16_t{32767});
         QCOMPARE(shiftedOffset(-32768, -1), std::int16_t{-32768});
+        // Deltas that would overflow an int sum (undefined before).
+        QCOMPARE(shiftedOffset(-32768, std::numeric_limits<int>::min()), std::int16_t{-32768});
+        QCOMPARE(shiftedOffset(32767, std::numeric_limits<int>::max()), std::int16_t{32767});
     }
 
     void westernCodePage() {

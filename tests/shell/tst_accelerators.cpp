@@ -45,6 +45,9 @@ private slots:
         QTest::newRow("already marked level is a fixed point")
             << QList<QString>{"&désactiver sonnerie de 7:5"}
             << QList<QString>{"&désactiver sonnerie de 7:5"};
+        QTest::newRow("a mark on U+0000 is a mark: nothing added, pass after pass")
+            << QList<QString>{QStringLiteral("A&") + QChar(0) + QStringLiteral("B")}
+            << QList<QString>{QStringLiteral("A&") + QChar(0) + QStringLiteral("B")};
         QTest::newRow("alarm captions") << QList<QString>{"désactiver sonnerie de 12:34"}
                                         << QList<QString>{"&désactiver sonnerie de 12:34"};
     }
