@@ -264,6 +264,12 @@ void VirtualPeerTest::floodedCallsEndAtTheirDeadline_data() {
     QTest::newRow("replies after the accept") << int(Mode::FloodAfterAccept);
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 // A peer that sends reply after reply: the library keeps the one the protocol
 // allows, its memory stays put, and each call ends by its time-out.
 void VirtualPeerTest::floodedCallsEndAtTheirDeadline() {
@@ -295,8 +301,12 @@ void VirtualPeerTest::floodedCallsEndAtTheirDeadline() {
     }
     // Never late by more than a loaded machine may add.
     QVERIFY2(clock.elapsed() < kTimeoutMs + 3 * 100, qPrintable(QString::number(clock.elapsed())));
-    const long grown = residentKb() - before;
-    QVERIFY2(grown < 16 * 1024, qPrintable(QString("grew by %1 kB").arg(grown)));
+    // AddressSanitizer's quarantine holds freed blocks (up to 256 MB), so the
+    // resident size says nothing about a queue there; the normal build checks it.
+    if constexpr (!kAddressSanitizer) {
+        const long grown = residentKb() - before;
+        QVERIFY2(grown < 16 * 1024, qPrintable(QString("grew by %1 kB").arg(grown)));
+    }
 }
 
 QTEST_GUILESS_MAIN(VirtualPeerTest)
