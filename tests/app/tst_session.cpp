@@ -307,7 +307,7 @@ void TestSession::clockRunsOn() {
     QFETCH(PanelClock, read);
     QFETCH(qint64, elapsedMs);
     QFETCH(PanelClock, sent);
-    // The two moments in different time specs: only the time elapsed counts.
+    // The two moments in different time zones: only the time elapsed counts.
     const QDateTime takenAt(QDate(2026, 3, 29), QTime(0, 30), Qt::UTC);
     QCOMPARE(fields(clockRunOn(read, takenAt.toLocalTime(), takenAt.addMSecs(elapsedMs))),
              fields(sent));
