@@ -26,6 +26,7 @@ cleanup() {
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
+    chmod -R u+w "$work" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -113,10 +114,38 @@ wait_for 15 read_both || fail "no text and clock read reached panelsim: $(cat "$
 kill -0 "$lumiboard" 2>/dev/null || fail "lumiboard ended: $(cat "$work/lumiboard.log")"
 echo "lumiboard: library bound, LEDs drawn, text and clock read through panelsim"
 
-(cd "$work/elsewhere" && exec "${user_env[@]}" "$bin/glyphsmith") >"$work/glyphsmith.log" 2>&1 &
+# glyphsmith with its own folder read-only, as installed for a user: fonts.txt
+# goes into the working folder. Root writes anywhere, so it gets a read-only
+# view of the folder in a mount namespace of its own.
+readonly_bin=()
+if [ "$(id -u)" -ne 0 ]; then
+    chmod a-w "$bin"
+elif unshare -m true 2>/dev/null; then
+    readonly_bin=(unshare -m sh -c 'mount --bind "$1" "$1" && mount -o remount,ro,bind "$1" &&
+        shift && exec "$@"' sh "$bin")
+else
+    echo "note: no mount namespace here; glyphsmith saves into its own folder"
+fi
+(cd "$work/elsewhere" && exec "${readonly_bin[@]}" "${user_env[@]}" "$bin/glyphsmith") \
+    >"$work/glyphsmith.log" 2>&1 &
 glyphsmith=$!
 pids+=("$glyphsmith")
 shown() { [ -n "$(windows_of "$glyphsmith")" ]; }
 wait_for 30 shown || fail "glyphsmith showed no window: $(cat "$work/glyphsmith.log")"
 kill -0 "$glyphsmith" 2>/dev/null || fail "glyphsmith ended: $(cat "$work/glyphsmith.log")"
 echo "glyphsmith: window shown: $(titles_of "$glyphsmith" | head -n1)"
+
+# "Sauver fonts.txt" (at 8,214, 176 x 24 in the window).
+if [ ${#readonly_bin[@]} -gt 0 ] || [ "$(id -u)" -ne 0 ]; then
+    window=$(windows_of "$glyphsmith" | head -n1)
+    x xdotool mousemove --sync --window "$window" 96 226 click 1
+    saved_elsewhere() { [ -s "$work/elsewhere/fonts.txt" ]; }
+    if ! wait_for 15 saved_elsewhere; then
+        x import -window root "$work/failed.png" 2>/dev/null || true
+        fail "glyphsmith saved no fonts.txt in its working folder: $(cat "$work/glyphsmith.log")"
+    fi
+    [ ! -e "$bin/fonts.txt" ] || fail "fonts.txt written into the read-only program folder"
+    grep -q '^const rom chr car\[255\] = {' "$work/elsewhere/fonts.txt" ||
+        fail "fonts.txt does not hold the table: $(head -c 200 "$work/elsewhere/fonts.txt")"
+    echo "glyphsmith: fonts.txt saved in the working folder, its own folder read-only"
+fi
