@@ -63,6 +63,9 @@ pids+=($!)
 wait_for 10 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 display=:$(head -n1 "$work/display")
 x() { DISPLAY=$display "$@"; }
+# The screen must take clients before the programs start.
+wait_for 10 x xdotool getdisplaygeometry >/dev/null 2>&1 ||
+    fail "Xvfb on $display takes no client: $(cat "$work/xvfb.log")"
 
 "$bin/panelsim" --socket "$work/panel.sock" --log "$work/panel.log" >/dev/null &
 pids+=($!)
