@@ -3,8 +3,9 @@
 #include <variant>
 
 #include "AlarmSetting.h"
+#include "FakeSeams.h"
 #include "FuzzSupport.h"
-#include "RecordingDialogs.h"
+#include "PanelSession.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in(data, size);
@@ -20,22 +21,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(digits.toLongLong(&ok) == *n && ok);
     }
 
-    RecordingDialogs dialogs;
-    dialogs.inputAnswers.append(entry);
-    PanelClock clock;
-    const AlarmMenuOutcome outcome =
-        alarmMenuClick(QString::fromUtf16(kDisarmedCaption), dialogs, clock);
+    FixedClock clock;
+    PanelSession session(clock);
+    const AlarmEntry armed = session.armFromMenu(entry);
+    const PanelClock& record = session.panelClock();
     const AlarmEntry parsed = parseAlarmEntry(entry);
+    FUZZ_CHECK(armed.index() == parsed.index());
     if (const auto* time = std::get_if<AlarmTime>(&parsed)) {
         FUZZ_CHECK(time->hour <= 23 && time->minute <= 59);
-        FUZZ_CHECK(clock.alarmOn == 1 && clock.alarmHour == time->hour &&
-                   clock.alarmMinute == time->minute);
-        FUZZ_CHECK(outcome.caption == armedCaption(entry));
+        FUZZ_CHECK(record.alarmOn == 1 && record.alarmHour == time->hour &&
+                   record.alarmMinute == time->minute);
+        FUZZ_CHECK(session.alarmMenuArmed() && session.alarmMenuEntry() == entry);
         const QString hourText = entry.left(entry.indexOf(u':'));
         FUZZ_CHECK(parseWholeNumber(hourText) == time->hour);
     } else {
-        FUZZ_CHECK(clock.alarmOn == 0 && !outcome.caption && !outcome.summary);
-        FUZZ_CHECK(dialogs.shown.size() == 2);  // the entry, then why it is refused
+        FUZZ_CHECK(record.alarmOn == 0 && !session.alarmMenuArmed());
     }
     return 0;
 }

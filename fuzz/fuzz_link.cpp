@@ -10,8 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in(data, size);
     FakePanel panel;
-    LoggingDialogs dialogs(panel);
-    PanelLink link(FakePanel::api());
+    PanelLink link(panel.api());
     PanelClock clock;
     while (!in.empty()) {
         const auto op = in.take<std::uint8_t>();
@@ -23,7 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         switch (op & 3) {
             case 0: {
                 const QByteArray text = in.bytes(255);
-                if (sendText(link, dialogs, text)) {
+                const SendOutcome outcome = sendText(link, text);
+                // What the outcome says went is what the panel received.
+                FUZZ_CHECK(outcome.sentChars <= kMaxSentChars &&
+                           outcome.cutChars == std::max<qsizetype>(0, text.size() - kMaxSentChars));
+                if (outcome.ok()) {
                     QByteArray sent;
                     for (qsizetype i = sentBefore; i < panel.received.size(); ++i) {
                         FUZZ_CHECK(panel.received[i][0] == CMD_WRITE_TEXT);
@@ -35,14 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 1:
-                if (const auto text = readText(link, dialogs)) {
+                if (const TextRead read = readText(link); read.ok()) {
                     FUZZ_CHECK(panel.reply[0] == REPLY_ACK && !panel.failRead);
                     const QByteArray stored = decodeTextReply(panel.reply);
-                    FUZZ_CHECK(*text == (stored.isEmpty() ? QByteArray(" ") : stored));
+                    FUZZ_CHECK(read.text == (stored.isEmpty() ? QByteArray(" ") : stored));
                 }
                 break;
             case 2:
-                if (readClock(link, dialogs, clock)) {
+                if (const ClockRead read = readClock(link); read.ok()) {
+                    clock = read.record;
                     FUZZ_CHECK(panel.reply[0] == REPLY_ACK && !panel.failRead);
                     FUZZ_CHECK(clock.hour == panel.reply[1] && clock.day == panel.reply[4] &&
                                clock.year == panel.reply[6] * 256 + panel.reply[7] &&
@@ -50,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
                 break;
             case 3:
-                if (writeClock(link, dialogs, clock)) {
+                if (writeClock(link, clock).ok()) {
                     Report expected = panel.received.back();
                     encodeWriteClock(expected, clock);
                     FUZZ_CHECK(panel.received.back() == expected && expected[0] == CMD_WRITE_CLOCK);

@@ -2,6 +2,9 @@
 
 #include <QHash>
 
+#include "ReportCoding.h"
+#include "mpusbapi.h"
+
 namespace {
 
 QString quoted(const QString& s) {
@@ -207,7 +210,7 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
                 inv.alarmAction = AlarmAction::At;
                 inv.alarmTime = *time;
             } else {
-                return UsageError{QString::fromUtf16(kAlarmEntryWrong)};
+                return UsageError{QStringLiteral("Heure incorrecte !")};
             }
             return inv;
         default:
@@ -220,31 +223,33 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
 
 QString usageText() {
     return QStringLiteral(
-        "usage : lumictl [options] COMMANDE [arguments]\n"
-        "Pilote le journal lumineux USB depuis la ligne de commande.\n"
-        "\n"
-        "Commandes :\n"
-        "  status                    un panneau est-il branché ? (code 0 ou 3)\n"
-        "  send TEXTE...             envoie le message (199 caractères au plus,\n"
-        "                            codes de fonction tels quels : #I, #H, ...)\n"
-        "  send -                    envoie le texte lu sur l'entrée standard\n"
-        "  send --file FICHIER       envoie le texte du fichier (UTF-8)\n"
-        "  read                      affiche le texte du panneau\n"
-        "  clock                     affiche l'heure, la date et le réveil du panneau\n"
-        "  clock --sync              met le panneau à l'heure de cet ordinateur\n"
-        "  clock --set 'AAAA-MM-JJ HH:MM:SS'\n"
-        "                            met le panneau à cette date et cette heure\n"
-        "  alarm HH:MM | on | off    règle, arme ou désarme le réveil\n"
-        "\n"
-        "Options :\n"
-        "  --json                    sortie JSON (status, read, clock)\n"
-        "  --replace                 send : remplace par « ? » les caractères que\n"
-        "                            le panneau ne connaît pas (sinon refus)\n"
-        "  --virtual SOCKET          panneau virtuel (panelsim) : comme MPUSBAPI_VIRTUAL\n"
-        "  --instance N              le N-ième panneau branché (0 = le premier)\n"
-        "  -h, --help                cette aide\n"
-        "  --version                 la version\n"
-        "\n"
-        "Codes de sortie : 0 fait, 1 échec du panneau, 2 usage, 3 pas de panneau,\n"
-        "4 librairie introuvable.\n");
+               "usage : lumictl [options] COMMANDE [arguments]\n"
+               "Pilote le journal lumineux USB depuis la ligne de commande.\n"
+               "\n"
+               "Commandes :\n"
+               "  status                    un panneau est-il branché ? (code 0 ou 3)\n"
+               "  send TEXTE...             envoie le message (%1 caractères au plus,\n"
+               "                            codes de fonction tels quels : #I, #H, ...)\n"
+               "  send -                    envoie le texte lu sur l'entrée standard\n"
+               "  send --file FICHIER       envoie le texte du fichier (UTF-8)\n"
+               "  read                      affiche le texte du panneau\n"
+               "  clock                     affiche l'heure, la date et le réveil du panneau\n"
+               "  clock --sync              met le panneau à l'heure de cet ordinateur\n"
+               "  clock --set 'AAAA-MM-JJ HH:MM:SS'\n"
+               "                            met le panneau à cette date et cette heure\n"
+               "  alarm HH:MM | on | off    règle, arme ou désarme le réveil\n"
+               "\n"
+               "Options :\n"
+               "  --json                    sortie JSON (status, read, clock)\n"
+               "  --replace                 send : remplace par « ? » les caractères que\n"
+               "                            le panneau ne connaît pas (sinon refus)\n"
+               "  --virtual SOCKET          panneau virtuel (panelsim) : comme %2\n"
+               "  --instance N              le N-ième panneau branché (0 = le premier)\n"
+               "  -h, --help                cette aide\n"
+               "  --version                 la version\n"
+               "\n"
+               "Codes de sortie : 0 fait, 1 échec du panneau, 2 usage, 3 pas de panneau,\n"
+               "4 librairie introuvable.\n")
+        .arg(kMaxSentChars)
+        .arg(QStringLiteral(MPUSBAPI_VIRTUAL_VARIABLE));
 }

@@ -4,32 +4,23 @@
 
 #include <QFile>
 
-#include "ClockTransfer.h"
 #include "Output.h"
-#include "ReportCoding.h"
-#include "TextTransfer.h"
 
 namespace {
 
-const QString kNoPanel = QStringLiteral("Pas de Journal lumineux connecté sur port USB.");
-const QString kPanelFound = QStringLiteral("Journal lumineux connecté sur port USB.");
-
 class Run {
 public:
-    Run(const Invocation& inv, PanelSession& session, CliDialogs& dialogs, const Clock& clock,
-        CommandOutput& output)
-        : inv_(inv), session_(session), dialogs_(dialogs), clock_(clock), output_(output) {}
+    Run(const Invocation& inv, PanelSession& session,
+        const std::function<LibraryLoad()>& loadLibrary, const Clock& clock, CommandOutput& output)
+        : inv_(inv), session_(session), loadLibrary_(loadLibrary), clock_(clock), output_(output) {}
 
     int operator()();
 
 private:
     void say(const QString& text) { output_.out += text.toUtf8() + '\n'; }
     void complain(const QString& text) { output_.err += "lumictl: " + text.toUtf8() + '\n'; }
-    // Prints what the dialogs were told; after a failure the last error gets
-    // the library's reason.
-    void flushDialogs(bool failed);
-    int failed() {
-        flushDialogs(true);
+    int failed(Operation operation, const LinkFailure& failure) {
+        complain(failureMessage(operation, failure));
         return kExitFailed;
     }
 
@@ -37,51 +28,36 @@ private:
     std::optional<QString> message(int& exitCode);
     int send();
     int read();
+    // The panel's clock, its warnings said; a failure said too.
+    ClockRead readClock();
     int clock();
     int writeClock(const PanelClock& record);
     int alarm();
 
     const Invocation& inv_;
     PanelSession& session_;
-    CliDialogs& dialogs_;
+    const std::function<LibraryLoad()>& loadLibrary_;
     const Clock& clock_;
     CommandOutput& output_;
 };
 
-void Run::flushDialogs(bool failed) {
-    qsizetype lastError = -1;
-    for (qsizetype i = 0; i < dialogs_.said.size(); ++i) {
-        if (dialogs_.said[i].kind == CliDialogs::Kind::Error) {
-            lastError = i;
-        }
-    }
-    const QString reason = failed ? failureReason(session_.lastLinkError()) : QString();
-    for (qsizetype i = 0; i < dialogs_.said.size(); ++i) {
-        const CliDialogs::Said& s = dialogs_.said[i];
-        if (s.kind == CliDialogs::Kind::Confirm) {
-            say(s.text);
-        } else if (i == lastError && !reason.isEmpty()) {
-            complain(s.text + QStringLiteral(" (") + reason + u')');
-        } else {
-            complain(s.text);
-        }
-    }
-    dialogs_.said.clear();
-}
-
 // Binds the library and tests the panel's presence: kExitDone when the panel
 // can be talked to.
 int Run::connect() {
-    if (!session_.bindLibrary(inv_.instance)) {
-        flushDialogs(false);
+    const LibraryLoad load = loadLibrary_();
+    if (!load.ok()) {
+        for (const QString& line : libraryMessages(load)) {
+            complain(line);
+        }
         return kExitNoLibrary;
     }
-    if (!session_.panelPresent()) {
-        const QString reason = failureReason(session_.lastLinkError());
+    session_.bind(load.api, inv_.instance);
+    const Presence presence = session_.panelPresent();
+    if (!presence.present) {
         if (inv_.command == Command::Status && inv_.json) {
             output_.out += statusJson(false, inv_.instance);
         }
-        complain(reason.isEmpty() ? kNoPanel : kNoPanel + QStringLiteral(" (") + reason + u')');
+        complain(noPanelMessage(presence.error));
         return kExitNoPanel;
     }
     return kExitDone;
@@ -99,16 +75,16 @@ std::optional<QString> Run::message(int& exitCode) {
                                 : (file.setFileName(inv_.fileName), file.open(QIODevice::ReadOnly));
         const QByteArray bytes = opened ? file.readAll() : QByteArray();
         if (!opened || file.error() != QFileDevice::NoError) {
-            complain(QStringLiteral("lecture impossible de %1 : %2")
-                         .arg(inv_.source == TextSource::Stdin ? QStringLiteral("l'entrée standard")
-                                                               : inv_.fileName,
-                              file.errorString()));
+            complain(unreadableInputMessage(inv_.source == TextSource::Stdin
+                                                ? QStringLiteral("l'entrée standard")
+                                                : inv_.fileName,
+                                            file.errorString()));
             return std::nullopt;
         }
         text = oneLine(QString::fromUtf8(bytes));
     }
     if (text.isEmpty()) {
-        complain(QString::fromUtf16(kNoTextToSend));
+        complain(noTextMessage());
         return std::nullopt;
     }
     auto checked = panelText(text, inv_.replace);
@@ -129,60 +105,67 @@ int Run::send() {
     if ((code = connect()) != kExitDone) {
         return code;
     }
-    if (!session_.sendText(*text)) {
-        const int code = failed();
-        if (text->size() > kChunkChars) {
-            // Chunks before the failed one have gone: the panel's text may be half new.
-            complain(QStringLiteral("envoi interrompu : le panneau peut garder le début du texte"));
+    const SendOutcome sent = session_.sendText(*text);
+    if (sent.failure) {
+        code = failed(Operation::Send, *sent.failure);
+        if (sent.failure->chunks > 1) {
+            // Chunks before the failed one may have gone: the panel's text may be half new.
+            complain(sendInterruptedMessage());
         }
         return code;
     }
-    // The truncation is said on stderr, so stdout keeps the plain confirmation.
-    dialogs_.said.clear();
-    say(QString::fromUtf16(kTextSent));
-    if (text->size() > kMaxSentChars) {
-        complain(QStringLiteral("texte coupé : seuls les %1 premiers caractères ont été envoyés, "
-                                "%2 laissés de côté")
-                     .arg(kMaxSentChars)
-                     .arg(text->size() - kMaxSentChars));
+    // The cut is said on stderr, so stdout keeps the plain confirmation.
+    say(textSentMessage());
+    if (sent.cutChars > 0) {
+        complain(textCutMessage(sent.cutChars));
     }
     return kExitDone;
 }
 
 int Run::read() {
-    const std::optional<QString> text = session_.readText();
-    if (!text) {
-        return failed();
+    const PanelText read = session_.readText();
+    if (read.failure) {
+        return failed(Operation::ReadText, *read.failure);
     }
-    flushDialogs(false);
     if (inv_.json) {
-        output_.out += textJson(*text);
+        output_.out += textJson(read.text);
     } else {
-        say(*text);
+        say(read.text);
     }
     return kExitDone;
 }
 
 int Run::writeClock(const PanelClock& record) {
-    if (!session_.writeClock(record)) {
-        return failed();
+    const ClockWrite written = session_.writeClock(record);
+    if (written.failure) {
+        return failed(Operation::WriteClock, *written.failure);
     }
-    flushDialogs(false);
+    say(clockWrittenMessage());
     return kExitDone;
+}
+
+ClockRead Run::readClock() {
+    const ClockRead read = session_.readClock();
+    if (read.failure) {
+        failed(Operation::ReadClock, *read.failure);
+        return read;
+    }
+    for (const QString& warning : clockWarnings(read)) {
+        complain(warning);
+    }
+    return read;
 }
 
 int Run::clock() {
     // Even a write reads first: the panel's alarm is kept as it is.
-    if (!session_.readClock()) {
-        return failed();
+    const ClockRead read = readClock();
+    if (read.failure) {
+        return kExitFailed;
     }
-    const bool timeValid = !dialogs_.saidError(QString::fromUtf16(kPanelTimeWrong));
-    const bool dateValid = !dialogs_.saidError(QString::fromUtf16(kPanelDateWrong));
-    flushDialogs(false);
-    PanelClock record = session_.panelClock();
+    PanelClock record = read.record;
     if (inv_.clockAction == ClockAction::Show) {
         if (inv_.json) {
-            output_.out += clockJson(record, timeValid, dateValid);
+            output_.out += clockJson(record, read.timeValid, read.dateValid);
         } else {
             say(isoDateTime(record));
             say(alarmText(record));
@@ -196,11 +179,11 @@ int Run::clock() {
 }
 
 int Run::alarm() {
-    if (!session_.readClock()) {
-        return failed();
+    const ClockRead read = readClock();
+    if (read.failure) {
+        return kExitFailed;
     }
-    flushDialogs(false);
-    PanelClock record = session_.panelClock();
+    PanelClock record = read.record;
     switch (inv_.alarmAction) {
         case AlarmAction::At:
             record.alarmHour = inv_.alarmTime.hour;
@@ -238,7 +221,7 @@ int Run::operator()() {
             if (inv_.json) {
                 output_.out += statusJson(true, inv_.instance);
             } else {
-                say(kPanelFound);
+                say(panelFoundMessage());
             }
             return kExitDone;
         case Command::Read:
@@ -258,7 +241,8 @@ QByteArray versionText() {
     return QByteArrayLiteral("lumictl " LUMICTL_VERSION "\n");
 }
 
-int runCommand(const Invocation& inv, PanelSession& session, CliDialogs& dialogs,
-               const Clock& clock, CommandOutput& output) {
-    return Run(inv, session, dialogs, clock, output)();
+int runCommand(const Invocation& inv, PanelSession& session,
+               const std::function<LibraryLoad()>& loadLibrary, const Clock& clock,
+               CommandOutput& output) {
+    return Run(inv, session, loadLibrary, clock, output)();
 }

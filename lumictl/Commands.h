@@ -1,11 +1,13 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 
 #include "Arguments.h"
-#include "CliDialogs.h"
 #include "Clock.h"
 #include "PanelSession.h"
+#include "USB2Lib.h"
 
 // lumictl's exit codes.
 enum ExitCode : int {
@@ -25,7 +27,9 @@ struct CommandOutput {
 // lumictl's version line.
 QByteArray versionText();
 
-// Runs one command on the session (its library not bound yet); clock is the
-// PC's, for clock --sync. Returns the exit code.
-int runCommand(const Invocation& inv, PanelSession& session, CliDialogs& dialogs,
-               const Clock& clock, CommandOutput& output);
+// Runs one command on the session, binding the library through loadLibrary
+// when the command needs the panel; clock is the PC's, for clock --sync.
+// Returns the exit code.
+int runCommand(const Invocation& inv, PanelSession& session,
+               const std::function<LibraryLoad()>& loadLibrary, const Clock& clock,
+               CommandOutput& output);

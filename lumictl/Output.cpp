@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include "Cp1252.h"
+#include "ReportCoding.h"
 
 namespace {
 
@@ -117,4 +118,95 @@ QString oneLine(const QString& text) {
     }
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\n|\r"));
     return out.replace(lineEnd, QStringLiteral(" "));
+}
+
+QString failureMessage(Operation operation, const LinkFailure& failure) {
+    QString text;
+    switch (operation) {
+        case Operation::Send:
+            text = QStringLiteral("Redémarrez , ou rebranchez la carte !");
+            break;
+        case Operation::ReadText:
+            text = QStringLiteral("Ré-essayez, ou Débranchez & rebranchez la carte !");
+            break;
+        case Operation::ReadClock:
+            text = failure.transfer == LinkFailure::Step::Write
+                       ? QStringLiteral("Erreur ecriture usb - Débranchez & rebranchez la carte !")
+                       : QStringLiteral("Erreur lecture usb - Débranchez & rebranchez la carte !");
+            break;
+        case Operation::WriteClock:
+            text = QStringLiteral("Erreur usb - Débranchez & rebranchez la carte !");
+            break;
+    }
+    const QString reason = failureReason(failure.error);
+    return reason.isEmpty() ? text : text + QStringLiteral(" (") + reason + u')';
+}
+
+QString noPanelMessage(int error) {
+    const QString text = QStringLiteral("Pas de Journal lumineux connecté sur port USB.");
+    const QString reason = failureReason(error);
+    return reason.isEmpty() ? text : text + QStringLiteral(" (") + reason + u')';
+}
+
+QString panelFoundMessage() {
+    return QStringLiteral("Journal lumineux connecté sur port USB.");
+}
+
+QStringList libraryMessages(const LibraryLoad& load) {
+    QStringList lines;
+    const QString loading = QStringLiteral("Erreur lors du chargement de ") + load.fileName;
+    switch (load.result) {
+        case LibraryLoad::Result::NotFound:
+            lines << QStringLiteral("Fichier ") + load.fileName + QStringLiteral(" introuvable");
+            break;
+        case LibraryLoad::Result::WillNotLoad:
+            lines << loading + QStringLiteral(" : ") + load.loaderError;
+            break;
+        case LibraryLoad::Result::EntryPointMissing:
+            lines << loading;
+            break;
+        case LibraryLoad::Result::Loaded:
+            return lines;
+    }
+    lines << QStringLiteral("La librairie MPUSBAPI.DLL est introuvable !");
+    return lines;
+}
+
+QString noTextMessage() {
+    return QStringLiteral("Aucun texte a envoyer !");
+}
+
+QString textSentMessage() {
+    return QStringLiteral("Texte envoyé !");
+}
+
+QString textCutMessage(qsizetype cutChars) {
+    return QStringLiteral(
+               "texte coupé : seuls les %1 premiers caractères ont été envoyés, %2 laissés de "
+               "côté")
+        .arg(kMaxSentChars)
+        .arg(cutChars);
+}
+
+QString sendInterruptedMessage() {
+    return QStringLiteral("envoi interrompu : le panneau peut garder le début du texte");
+}
+
+QStringList clockWarnings(const ClockRead& read) {
+    QStringList warnings;
+    if (!read.timeValid) {
+        warnings << QStringLiteral("L\"Heure du montage est incorrecte !");
+    }
+    if (!read.dateValid) {
+        warnings << QStringLiteral("La date du panneau est incorrecte !");
+    }
+    return warnings;
+}
+
+QString clockWrittenMessage() {
+    return QStringLiteral("Heure / Date / Alarme mises à jour !");
+}
+
+QString unreadableInputMessage(const QString& source, const QString& reason) {
+    return QStringLiteral("lecture impossible de %1 : %2").arg(source, reason);
 }

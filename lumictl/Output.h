@@ -4,8 +4,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
+#include "LinkOutcome.h"
 #include "PanelClock.h"
+#include "USB2Lib.h"
 
 // The panel's clock as ISO 8601 date and time: "2009-07-14T09:05:07". Values
 // out of range are written as they are ("2009-13-32T24:00:00").
@@ -20,6 +23,25 @@ QByteArray clockJson(const PanelClock& clock, bool timeValid, bool dateValid);
 
 // Why the library says a call failed, from the errno it left; empty for 0.
 QString failureReason(int error);
+
+// lumictl's words for what the panel operations returned.
+enum class Operation { Send, ReadText, ReadClock, WriteClock };
+// A failed exchange: the operation's text and the library's reason.
+QString failureMessage(Operation operation, const LinkFailure& failure);
+QString noPanelMessage(int error);
+QString panelFoundMessage();
+// The library could not be bound: what the binding met, then lumictl's verdict.
+QStringList libraryMessages(const LibraryLoad& load);
+QString noTextMessage();
+QString textSentMessage();
+// The tail past what a send takes stayed on the computer.
+QString textCutMessage(qsizetype cutChars);
+// A send failed after its first chunk: the panel may keep part of the new text.
+QString sendInterruptedMessage();
+// A clock read's warnings about out of range values, in the panel's order.
+QStringList clockWarnings(const ClockRead& read);
+QString clockWrittenMessage();
+QString unreadableInputMessage(const QString& source, const QString& reason);
 
 // A text ready for the panel: every character one the panel can receive.
 struct RefusedCharacter {

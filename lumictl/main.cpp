@@ -29,21 +29,20 @@ int main(int argc, char** argv) {
     const Invocation& inv = std::get<Invocation>(parsed);
     if (inv.virtualSocket) {
         // Read by the library on every call.
-        qputenv("MPUSBAPI_VIRTUAL", inv.virtualSocket->toLocal8Bit());
+        qputenv(MPUSBAPI_VIRTUAL_VARIABLE, inv.virtualSocket->toLocal8Bit());
     }
 
     // Only for the program's folder, where the USB library is looked for first.
     QCoreApplication app(argc, argv);
-    CliDialogs dialogs;
+    const QString programDir = QCoreApplication::applicationDirPath();
     SystemClock clock;
-    SilentBeeper beeper;
-    PanelSession session({dialogs,
-                          clock,
-                          beeper,
-                          [](UsbApi& api, Dialogs& d) { return LoadUsbLibrary(api, d); },
-                          {}});
+    UsbLibrary usb;  // loaded once, kept until the process ends
+    PanelSession session(clock);
     CommandOutput output;
-    const int code = runCommand(inv, session, dialogs, clock, output);
+    const int code = runCommand(
+        inv, session,
+        [&usb, &programDir] { return usb.load(usbLibraryFileName(), {}, programDir); }, clock,
+        output);
     write(stdout, output.out);
     write(stderr, output.err);
     return code;

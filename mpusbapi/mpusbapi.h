@@ -42,6 +42,11 @@ extern "C" {
  * named on stderr with its libusb error name; otherwise the library prints
  * nothing. */
 
+/* The environment variable that points the library at a virtual panel
+ * (panelsim's socket path); unset or empty means the real USB panel. Read on
+ * every call. */
+#define MPUSBAPI_VIRTUAL_VARIABLE "MPUSBAPI_VIRTUAL"
+
 /* Directions of _MPUSBOpen. */
 #define MPUSB_DIR_WRITE 0u /* host to panel */
 #define MPUSB_DIR_READ 1u  /* panel to host */

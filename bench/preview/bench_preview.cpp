@@ -28,7 +28,7 @@ BENCHMARK(BM_EngineTick);
 void BM_WholeTick(benchmark::State& state) {
     SystemClock clock;
     SilentBeeper beeper;
-    Preview preview(clock, beeper, QStringLiteral(LUMI_ASSETS_DIR));
+    Preview preview(clock, beeper, QStringLiteral(LUMI_ASSETS_DIR), QString());
     preview.reset();
     preview.setText(kText);
     QImage canvas(422, 300, QImage::Format_ARGB32_Premultiplied);

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     const int ticks = argc > 2 ? std::atoi(argv[2]) : 120;
     SystemClock clock;
     SilentBeeper beeper;
-    Preview preview(clock, beeper, QStringLiteral(LUMI_ASSETS_DIR));
+    Preview preview(clock, beeper, QStringLiteral(LUMI_ASSETS_DIR), QString());
     preview.reset();
     if (argc > 3) {
         preview.setText(QByteArray(argv[3]));

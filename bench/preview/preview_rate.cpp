@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
 
     SystemClock clock;
     SilentBeeper beeper;
-    Preview preview(clock, beeper, QStringLiteral(LUMI_ASSETS_DIR));
+    Preview preview(clock, beeper, QStringLiteral(LUMI_ASSETS_DIR), QString());
     preview.reset();
     QImage canvas(422, 300, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::transparent);

@@ -55,10 +55,9 @@ int child(int argc, char* argv[], const QString& binDir) {
     SilentDialogs dialogs;
     SystemClock clock;
     SilentBeeper beeper;
+    UsbLibrary usb;
     Tmodul modul({dialogs, clock, beeper,
-                  [&](UsbApi& api, Dialogs& d) {
-                      return LoadUsbLibrary(api, d, usbLibraryFileName(), {binDir});
-                  },
+                  [&] { return usb.load(usbLibraryFileName(), {binDir}, binDir); }, binDir,
                   binDir});
     if (!modul.FormCreate()) {
         return 2;

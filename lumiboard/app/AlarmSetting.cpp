@@ -2,10 +2,6 @@
 
 #include <limits>
 
-QString armedCaption(const QString& timeText) {
-    return QStringLiteral("désactiver sonnerie de ") + timeText;
-}
-
 std::optional<int> parseWholeNumber(const QString& text) {
     qsizetype i = 0;
     while (i < text.size() && text[i] == u' ') {
@@ -61,53 +57,4 @@ AlarmEntry parseAlarmEntry(const QString& entry) {
         return OutOfRange{};
     }
     return AlarmTime{static_cast<quint8>(*hour), static_cast<quint8>(*minute)};
-}
-
-namespace {
-
-QString n(unsigned value) {
-    return QString::number(value);
-}
-
-QString summary(const PanelClock& c) {
-    QString s = QStringLiteral("Heure ") + n(c.hour) + u':' + n(c.minute) + u':' + n(c.second);
-    s += QStringLiteral("    Date ") + n(c.day) + u'/' + n(c.month) + u'/' + n(c.year);
-    s += QStringLiteral("    Réveil activé ") + n(c.alarmHour) + u':' + n(c.alarmMinute);
-    return s;
-}
-
-}  // namespace
-
-AlarmMenuOutcome alarmMenuClick(const QString& currentCaption, Dialogs& dialogs,
-                                PanelClock& clock) {
-    AlarmMenuOutcome outcome;
-    if (currentCaption != QString::fromUtf16(kDisarmedCaption)) {
-        // Disarmed means disarmed: a later clock write must not send the
-        // alarm armed while the menu says it is off.
-        outcome.caption = QString::fromUtf16(kDisarmedCaption);
-        outcome.untickAlarmBox = true;
-        clock.alarmOn = 0;
-        return outcome;
-    }
-    const auto entry = dialogs.inputText(QString::fromUtf16(kAlarmTitle),
-                                         QString::fromUtf16(kAlarmPrompt), kAlarmEntryMaxLength);
-    if (!entry) {
-        return outcome;
-    }
-    const AlarmEntry parsed = parseAlarmEntry(*entry);
-    if (const auto* bad = std::get_if<NotANumber>(&parsed)) {
-        dialogs.reportError(QStringLiteral("'%1' is not a valid integer value").arg(bad->text));
-        return outcome;
-    }
-    if (std::holds_alternative<OutOfRange>(parsed)) {
-        dialogs.message(QString::fromUtf16(kAlarmEntryWrong));
-        return outcome;
-    }
-    const auto& time = std::get<AlarmTime>(parsed);
-    clock.alarmHour = time.hour;
-    clock.alarmMinute = time.minute;
-    clock.alarmOn = 1;
-    outcome.caption = armedCaption(*entry);
-    outcome.summary = summary(clock);
-    return outcome;
 }

@@ -2,14 +2,9 @@
 
 #include "ClockTransfer.h"
 #include "Cp1252.h"
-#include "LinkFailure.h"
 #include "TextTransfer.h"
 
 namespace {
-
-constexpr char16_t kNoPanel[] = u"Pas de Journal lumineux connecté sur port USB.";
-const QString kReadMemory = QStringLiteral("Lire la mémoire du Journal ?");
-const QString kLibraryMissing = QStringLiteral("La librairie MPUSBAPI.DLL est introuvable !");
 
 QString joined(QChar sep, std::initializer_list<unsigned> numbers) {
     QString out;
@@ -28,18 +23,16 @@ QString twoDigits(int n) {
 
 }  // namespace
 
+QString alarmTimeText(const PanelClock& clock) {
+    return joined(u':', {clock.alarmHour, clock.alarmMinute});
+}
+
 ClockFields clockFields(const PanelClock& clock) {
     ClockFields shown;
     shown.time = joined(u':', {clock.hour, clock.minute, clock.second});
     shown.date = joined(u'/', {clock.day, clock.month, clock.year});
     shown.alarmArmed = clock.alarmOn != 0;
-    if (shown.alarmArmed) {
-        shown.alarm = joined(u':', {clock.alarmHour, clock.alarmMinute});
-        shown.alarmCaption = armedCaption(shown.alarm);
-    } else {
-        shown.alarm = QStringLiteral(" ");
-        shown.alarmCaption = QString::fromUtf16(kDisarmedCaptionStored);
-    }
+    shown.alarm = shown.alarmArmed ? alarmTimeText(clock) : QStringLiteral(" ");
     return shown;
 }
 
@@ -65,84 +58,89 @@ PanelClock clockRunOn(const PanelClock& record, const QDateTime& takenAt, const 
     return out;
 }
 
-PanelSession::PanelSession(SessionSeams seams) : seams_(std::move(seams)) {}
+PanelSession::PanelSession(const Clock& clock) : pcClock_(clock) {}
 
-bool PanelSession::bindLibrary(std::uint32_t instance) {
-    UsbApi api;
-    if (!seams_.loadUsbLibrary(api, seams_.dialogs)) {
-        seams_.dialogs.message(kLibraryMissing);
-        return false;
-    }
+void PanelSession::bind(const UsbApi& api, std::uint32_t instance) {
     link_.emplace(api, instance);
-    return true;
 }
 
-bool PanelSession::panelPresent() {
-    return link_->panelPresent();
+Presence PanelSession::panelPresent() {
+    Presence presence;
+    presence.present = link_->panelPresent();
+    presence.error = presence.present ? 0 : link_->lastError();
+    return presence;
 }
 
-StartUp PanelSession::finishStartUp() {
+StartUp PanelSession::startUp() {
     StartUp outcome;
-    if (!link_->panelPresent()) {
-        // A panel this user may not open counts as none; say why.
-        seams_.dialogs.confirm(failureText(link_->lastError(), kNoPanel));
-        const QDateTime now = seams_.clock.now();
-        const QString sep = seams_.clock.dateSeparator();
-        outcome.kind = StartUp::Kind::NoPanel;
-        outcome.time = seams_.clock.longTime(now.time());
+    outcome.presence = panelPresent();
+    if (!outcome.presence.present) {
+        const QDateTime now = pcClock_.now();
+        const QString sep = pcClock_.dateSeparator();
+        outcome.time = pcClock_.longTime(now.time());
         outcome.date = twoDigits(now.date().day()) + sep + twoDigits(now.date().month()) + sep +
                        QString::number(now.date().year());
         setTimeAndDate(clock_, now);
         clockTakenAt_ = now;
-        return outcome;
     }
-    outcome.kind =
-        seams_.dialogs.askYesNo(kReadMemory) ? StartUp::Kind::ReadPanel : StartUp::Kind::Declined;
     return outcome;
 }
 
-bool PanelSession::sendText(const QString& fieldText) {
-    return ::sendText(*link_, seams_.dialogs, cp1252::encode(fieldText));
+SendOutcome PanelSession::sendText(const QString& fieldText,
+                                   const WhileOpen<SendOutcome>& whileOpen) {
+    return ::sendText(*link_, cp1252::encode(fieldText), whileOpen);
 }
 
-std::optional<QString> PanelSession::readText() {
-    const std::optional<QByteArray> text = ::readText(*link_, seams_.dialogs);
-    if (!text) {
-        return std::nullopt;
+PanelText PanelSession::readText(const WhileOpen<TextRead>& whileOpen) {
+    const TextRead read = ::readText(*link_, whileOpen);
+    return {read.ok() ? cp1252::decode(read.text) : QString(), read.failure};
+}
+
+ClockRead PanelSession::readClock(const WhileOpen<ClockRead>& whileOpen) {
+    const ClockRead read = ::readClock(*link_, whileOpen);
+    if (read.ok()) {
+        clock_ = read.record;
+        clockTakenAt_ = pcClock_.now();
+        alarmMenuArmed_ = clock_.alarmOn != 0;
+        alarmMenuEntry_ = alarmMenuArmed_ ? alarmTimeText(clock_) : QString();
     }
-    return cp1252::decode(*text);
+    return read;
 }
 
-std::optional<ClockFields> PanelSession::readClock() {
-    if (!::readClock(*link_, seams_.dialogs, clock_)) {
-        return std::nullopt;
-    }
-    clockTakenAt_ = seams_.clock.now();
-    return clockFields(clock_);
-}
-
-bool PanelSession::writeClock() {
+ClockWrite PanelSession::writeClock(const WhileOpen<ClockWrite>& whileOpen) {
     if (!clockTakenAt_) {
         // Declined or failed start-up read: the record's zeros would set the
         // panel to 0:0:0 on 0/0/0.
-        seams_.dialogs.error(QString::fromUtf16(kClockUnknown));
-        return false;
+        ClockWrite refused;
+        refused.result = ClockWrite::Result::Unknown;
+        return refused;
     }
-    return writeClock(clockRunOn(clock_, *clockTakenAt_, seams_.clock.now()));
+    return writeClock(clockRunOn(clock_, *clockTakenAt_, pcClock_.now()), whileOpen);
 }
 
-bool PanelSession::writeClock(const PanelClock& record) {
-    return ::writeClock(*link_, seams_.dialogs, record);
+ClockWrite PanelSession::writeClock(const PanelClock& record,
+                                    const WhileOpen<ClockWrite>& whileOpen) {
+    return ::writeClock(*link_, record, whileOpen);
 }
 
-AlarmMenuOutcome PanelSession::alarmMenu(const QString& currentCaption) {
-    return alarmMenuClick(currentCaption, seams_.dialogs, clock_);
+void PanelSession::disarmFromMenu() {
+    alarmMenuArmed_ = false;
+    alarmMenuEntry_.clear();
+    clock_.alarmOn = 0;
+}
+
+AlarmEntry PanelSession::armFromMenu(const QString& entry) {
+    const AlarmEntry parsed = parseAlarmEntry(entry);
+    if (const auto* time = std::get_if<AlarmTime>(&parsed)) {
+        clock_.alarmHour = time->hour;
+        clock_.alarmMinute = time->minute;
+        clock_.alarmOn = 1;
+        alarmMenuArmed_ = true;
+        alarmMenuEntry_ = entry;
+    }
+    return parsed;
 }
 
 void PanelSession::setAlarmArmed(bool armed) {
     clock_.alarmOn = armed ? 1 : 0;
-}
-
-void PanelSession::reportError(const QString& message) {
-    seams_.dialogs.reportError(message);
 }

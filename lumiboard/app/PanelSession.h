@@ -1,31 +1,16 @@
 #pragma once
 
-#include <functional>
 #include <optional>
 
 #include <QDateTime>
 #include <QString>
 
 #include "AlarmSetting.h"
-#include "Beeper.h"
 #include "Clock.h"
-#include "Dialogs.h"
+#include "LinkOutcome.h"
 #include "PanelClock.h"
 #include "PanelLink.h"
 #include "UsbApi.h"
-
-// What a session reaches outside the program through. Tests replace each; a
-// command line answers the dialogs by printing.
-struct SessionSeams {
-    Dialogs& dialogs;
-    const Clock& clock;
-    Beeper& beeper;
-    // Binds the USB library into the api; false when it could not (the
-    // binding has shown its message).
-    std::function<bool(UsbApi&, Dialogs&)> loadUsbLibrary;
-    // Folder of the LED pictures; empty for the working directory.
-    QString imageDir;
-};
 
 // The panel's clock as the window's fields show it after a read.
 struct ClockFields {
@@ -33,9 +18,11 @@ struct ClockFields {
     QString date;             // "14/7/2009"
     QString alarm;            // "7:30" when armed, " " otherwise
     bool alarmArmed = false;  // the alarm check box
-    QString alarmCaption;     // the alarm menu item's caption
 };
 ClockFields clockFields(const PanelClock& clock);
+
+// The alarm time as the panel's fields show it: "7:30", "6:5".
+QString alarmTimeText(const PanelClock& clock);
 
 // Puts a local date and time into the record's time and date fields; the
 // alarm fields stay.
@@ -47,76 +34,87 @@ void setTimeAndDate(PanelClock& clock, const QDateTime& at);
 // returned as it is.
 PanelClock clockRunOn(const PanelClock& record, const QDateTime& takenAt, const QDateTime& now);
 
-// How start-up ended after the presence test.
+// The presence test: whether the panel is there, and the library's reason
+// when it is not (EACCES: there, but this user may not open it).
+struct Presence {
+    bool present = false;
+    int error = 0;
+};
+
+// How start-up went at the presence test.
 struct StartUp {
-    enum class Kind { NoPanel, Declined, ReadPanel };
-    Kind kind = Kind::Declined;
-    // NoPanel only: the PC's time and date for the clock fields; the panel's
-    // controls stay disabled for good.
+    Presence presence;
+    // No panel: the PC's time and date for the clock fields (also taken into
+    // the record); the panel's controls stay disabled for good.
     QString time;
     QString date;
 };
 
-// The panel side of a run of the program: owns the panel link with its pipes
-// and reports and the panel clock record, and offers the operations that reach
-// the panel or change the record. Qt Core only, so a command line that links
-// it loads no graphics stack.
+// A text read, as the message field takes it.
+struct PanelText {
+    QString text;
+    std::optional<LinkFailure> failure;
+    bool ok() const { return !failure; }
+};
+
+// The panel side of a run of a program: owns the panel link with its pipes
+// and reports, the panel clock record and the alarm as the menu holds it, and
+// offers the operations that reach the panel or change the record. Each
+// operation returns what happened; how a person is told is the caller's. Qt
+// Core only, so a command line that links it loads no graphics stack.
 class PanelSession {
 public:
-    explicit PanelSession(SessionSeams seams);
+    explicit PanelSession(const Clock& clock);
     PanelSession(const PanelSession&) = delete;
     PanelSession& operator=(const PanelSession&) = delete;
 
-    // Binds the USB library; false (after the binding's messages) ends the
-    // program. The panel operations need a bound library; they reach the
-    // given panel instance (0 = the first attached).
-    bool bindLibrary(std::uint32_t instance = 0);
+    // Takes the bound USB library; the panel operations need it. They reach
+    // the given panel instance (0 = the first attached).
+    void bind(const UsbApi& api, std::uint32_t instance = 0);
     bool bound() const { return link_.has_value(); }
-    bool panelPresent();
-    // errno as the library left it after the last exchange's failed call (a
-    // failed open's, when a transfer then failed on its handle); 0 for none.
-    int lastLinkError() const { return link_ ? link_->lastError() : 0; }
 
-    // Part two of start-up: the presence test and its question. ReadPanel:
-    // the caller enables the panel's controls, then reads the text and the
-    // clock.
-    StartUp finishStartUp();
+    Presence panelPresent();
+    // The presence test of start-up; without a panel the record takes the
+    // PC's time and date.
+    StartUp startUp();
 
-    // The message field's text to the panel (first 199 characters); the
-    // outcome's dialog is shown. True when all of it went.
-    bool sendText(const QString& fieldText);
-    // The panel's text, or nothing after a failure (its dialog shown).
-    std::optional<QString> readText();
+    // The message field's text to the panel (the first kMaxSentChars characters).
+    SendOutcome sendText(const QString& fieldText, const WhileOpen<SendOutcome>& whileOpen = {});
+    PanelText readText(const WhileOpen<TextRead>& whileOpen = {});
 
-    // Reads the panel's clock into the record; nothing after a failure.
-    std::optional<ClockFields> readClock();
+    // Reads the panel's clock into the record and the alarm menu.
+    ClockRead readClock(const WhileOpen<ClockRead>& whileOpen = {});
     // Writes the program's record, its time and date run on from the moment
-    // they were read, or one the caller sets (sent as it is, without taking
-    // it as the program's record); true once the panel answered. The
-    // program's record is refused until a clock read has succeeded: until
-    // then its time and date are nobody's.
-    bool writeClock();
-    bool writeClock(const PanelClock& record);
+    // they were read. Refused (Unknown) until a clock read has succeeded:
+    // until then its time and date are nobody's.
+    ClockWrite writeClock(const WhileOpen<ClockWrite>& whileOpen = {});
+    // Writes a record the caller sets, as it is, without taking it as the
+    // program's record.
+    ClockWrite writeClock(const PanelClock& record, const WhileOpen<ClockWrite>& whileOpen = {});
 
-    // The alarm menu item clicked while it shows currentCaption.
-    AlarmMenuOutcome alarmMenu(const QString& currentCaption);
+    // The alarm menu item: armed, and the entry it was armed with (as typed,
+    // or as a clock read showed the panel's alarm time).
+    bool alarmMenuArmed() const { return alarmMenuArmed_; }
+    const QString& alarmMenuEntry() const { return alarmMenuEntry_; }
+    // Disarming from the menu disarms: a later clock write must not send the
+    // alarm armed while the menu says it is off.
+    void disarmFromMenu();
+    // Arms the alarm with the entry when the whole of it is a time of day;
+    // otherwise changes nothing and says why.
+    AlarmEntry armFromMenu(const QString& entry);
     // The alarm check box.
     void setAlarmArmed(bool armed);
-
-    // The standard error report.
-    void reportError(const QString& message);
 
     // True once the record's time and date came from the panel (or, without
     // a panel, from the PC at start-up).
     bool clockKnown() const { return clockTakenAt_.has_value(); }
-
     const PanelClock& panelClock() const { return clock_; }
 
-protected:
-    SessionSeams seams_;
-
 private:
+    const Clock& pcClock_;
     std::optional<PanelLink> link_;  // exists once the library is bound
     PanelClock clock_;
     std::optional<QDateTime> clockTakenAt_;  // when clock_'s time and date were read or taken
+    bool alarmMenuArmed_ = false;
+    QString alarmMenuEntry_;
 };

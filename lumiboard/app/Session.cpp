@@ -3,20 +3,21 @@
 #include "Cp1252.h"
 #include "FunctionCodes.h"
 
-Session::Session(SessionSeams seams)
-    : PanelSession(std::move(seams)), preview_(seams_.clock, seams_.beeper, seams_.imageDir) {}
+Session::Session(const Clock& clock, Beeper& beeper, const QString& imageDir,
+                 const QString& programDir)
+    : panel_(clock), preview_(clock, beeper, imageDir, programDir) {}
 
 QString Session::beginStartUp() {
     // Before any dialog: the ticks that run while one is open find the reset state.
     preview_.reset();
-    setAlarmArmed(false);
+    panel_.setAlarmArmed(false);
     return QString::fromLatin1(kWelcomeText);
 }
 
 CodeInsertion Session::insertCode(const QString& text, int caret, std::string_view itemName) const {
     const FunctionCode* entry = findFunctionCode(itemName);
     Q_ASSERT(entry != nullptr);
-    const QString code = QString::fromLatin1(entry->code);
+    const QString code = functionCodeText(*entry);
     // The next insertion lands right after this one.
     return {insertFunctionCode(text, caret, code), caret + static_cast<int>(code.size())};
 }

@@ -7,6 +7,8 @@
 #include <QPoint>
 #include <QString>
 
+#include "Beeper.h"
+#include "Clock.h"
 #include "PanelSession.h"
 #include "Preview.h"
 
@@ -16,16 +18,21 @@ struct CodeInsertion {
     int caret = 0;
 };
 
-// One run of the window program against one panel: the panel side, plus the
+// One run of the window program against one panel: the panel side, the
 // preview that scrolls the message, and the operations behind the window's
-// controls. Holds no widget.
-class Session : public PanelSession {
+// other controls. Holds no widget.
+class Session {
 public:
-    explicit Session(SessionSeams seams);
+    // The LED pictures are read from imageDir (empty: the working folder),
+    // else from the data folder of the program in programDir.
+    Session(const Clock& clock, Beeper& beeper, const QString& imageDir, const QString& programDir);
+
+    PanelSession& panel() { return panel_; }
+    const PanelSession& panel() const { return panel_; }
 
     // Start-up, part one, before any dialog: resets the preview and the alarm
     // flag and returns the text the message field starts with. Part two is
-    // finishStartUp().
+    // the panel's startUp().
     QString beginStartUp();
 
     // The function code of a menu item put into text at caret.
@@ -40,5 +47,6 @@ public:
     const Preview& preview() const { return preview_; }
 
 private:
+    PanelSession panel_;
     Preview preview_;
 };

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
+#include "LinkOutcome.h"
 #include "UsbApi.h"
 
 // One 64-byte report, as it travels on the panel's endpoint.
@@ -15,8 +17,8 @@ inline constexpr std::uint32_t kReadTextTimeoutMs = 6000;
 inline constexpr std::uint32_t kClockTimeoutMs = 5000;
 
 // The panel link's state: the pipe handles of the running exchange and the two
-// report buffers. One object for the whole program, created once by the window
-// and passed by reference. The buffers outlive the exchanges on purpose: bytes
+// report buffers. One object for the whole program, owned by the session once
+// the library is bound. The buffers outlive the exchanges on purpose: bytes
 // a request does not write keep what the previous request left there.
 class PanelLink {
 public:
@@ -57,6 +59,12 @@ public:
         bool read(std::uint32_t timeoutMs);
         // Closes the read pipe, then the write pipe; later calls do nothing.
         void close();
+        // One request and its reply: writes outReport, reads into inReport,
+        // and with ackRequired takes only the acknowledgement as an answer.
+        std::optional<LinkFailure> request(std::uint32_t timeoutMs, bool ackRequired);
+        // The failure of a transfer at step, with the library's reason; a
+        // transfer that met a pipe that could not be opened failed at the open.
+        LinkFailure failure(LinkFailure::Step step) const;
 
     private:
         // Keeps the reason of a failed open for the transfer that fails on it.

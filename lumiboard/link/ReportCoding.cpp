@@ -5,7 +5,7 @@
 qsizetype encodeTextChunk(Report& out, const QByteArray& text, qsizetype offset) {
     std::fill(out.begin() + 2, out.end(), std::uint8_t{0});
     out[0] = CMD_WRITE_TEXT;
-    // A sent text never exceeds 199 characters, so the offset fits a byte.
+    // A sent text never exceeds kMaxSentChars characters, so the offset fits a byte.
     out[1] = static_cast<std::uint8_t>(offset);
     const qsizetype count = std::min(kChunkChars, text.size() - offset);
     for (qsizetype i = 0; i < count; ++i) {

@@ -1,43 +1,46 @@
 #include "TextTransfer.h"
 
-#include <QString>
-
-#include "LinkFailure.h"
 #include "ReportCoding.h"
 
-bool sendText(PanelLink& link, Dialogs& dialogs, const QByteArray& fieldText) {
+SendOutcome sendText(PanelLink& link, const QByteArray& fieldText,
+                     const WhileOpen<SendOutcome>& whileOpen) {
+    SendOutcome outcome;
     const QByteArray text = fieldText.left(kMaxSentChars);
+    outcome.cutChars = fieldText.size() - text.size();
     if (text.isEmpty()) {
-        dialogs.error(QString::fromUtf16(kNoTextToSend));
-        return false;
+        outcome.nothingToSend = true;
+        return outcome;
     }
+    const int chunks = static_cast<int>((text.size() + kChunkChars - 1) / kChunkChars);
     PanelLink::Pipes pipes(link);
-    for (qsizetype pos = 0; pos < text.size();) {
-        pos += encodeTextChunk(link.outReport(), text, pos);
+    for (int chunk = 1; outcome.sentChars < text.size(); ++chunk) {
+        const qsizetype count = encodeTextChunk(link.outReport(), text, outcome.sentChars);
         if (!pipes.write()) {
             // The chunks not yet written are dropped: a half-sent text is
             // only fixed by sending again.
-            dialogs.error(failureText(link, kSendFailed));
-            return false;
+            LinkFailure failed = pipes.failure(LinkFailure::Step::Write);
+            failed.chunk = chunk;
+            failed.chunks = chunks;
+            outcome.failure = failed;
+            break;
         }
+        outcome.sentChars += count;
     }
-    pipes.close();
-    // Say so when the tail of a long text stayed on the PC.
-    dialogs.confirm(
-        QString::fromUtf16(fieldText.size() > kMaxSentChars ? kTextSentTruncated : kTextSent));
-    return true;
+    tellWhileOpen(whileOpen, outcome);
+    return outcome;  // the pipes close here
 }
 
-std::optional<QByteArray> readText(PanelLink& link, Dialogs& dialogs) {
+TextRead readText(PanelLink& link, const WhileOpen<TextRead>& whileOpen) {
+    TextRead outcome;
     PanelLink::Pipes pipes(link);
     encodeReadText(link.outReport());
-    if (!pipes.write() || !pipes.read(kReadTextTimeoutMs) || link.inReport()[0] != REPLY_ACK) {
-        dialogs.error(failureText(link, kReadTextFailed));
-        return std::nullopt;
+    outcome.failure = pipes.request(kReadTextTimeoutMs, true);
+    if (outcome.ok()) {
+        outcome.text = decodeTextReply(link.inReport());
+        if (outcome.text.isEmpty()) {
+            outcome.text = " ";
+        }
     }
-    QByteArray text = decodeTextReply(link.inReport());
-    if (text.isEmpty()) {
-        text = " ";
-    }
-    return text;
+    tellWhileOpen(whileOpen, outcome);
+    return outcome;
 }

@@ -1,25 +1,15 @@
 #pragma once
 
-#include <optional>
-
 #include <QByteArray>
 
-#include "Dialogs.h"
+#include "LinkOutcome.h"
 #include "PanelLink.h"
 
-// Dialog texts of the text transfer.
-inline constexpr char16_t kNoTextToSend[] = u"Aucun texte a envoyer !";
-inline constexpr char16_t kSendFailed[] = u"Redémarrez , ou rebranchez la carte !";
-inline constexpr char16_t kTextSent[] = u"Texte envoyé !";
-inline constexpr char16_t kTextSentTruncated[] =
-    u"Texte envoyé ! Seuls les 199 premiers caractères ont été envoyés.";
-inline constexpr char16_t kReadTextFailed[] = u"Ré-essayez, ou Débranchez & rebranchez la carte !";
+// Sends the first kMaxSentChars characters of fieldText (Windows-1252 bytes)
+// in chunks of kChunkChars. An empty text opens nothing. A failed chunk ends
+// the send: the chunks before it have gone, the rest never will.
+SendOutcome sendText(PanelLink& link, const QByteArray& fieldText,
+                     const WhileOpen<SendOutcome>& whileOpen = {});
 
-// Sends the first 199 characters of fieldText (Windows-1252 bytes) in 62-character
-// chunks and reports the outcome in a dialog; true when all of it went.
-bool sendText(PanelLink& link, Dialogs& dialogs, const QByteArray& fieldText);
-
-// Reads the panel's stored text: the bytes to put into the
-// message field (" " when the panel holds none), or nothing after a failure,
-// whose dialog has then been shown.
-std::optional<QByteArray> readText(PanelLink& link, Dialogs& dialogs);
+// Reads the panel's stored text (" " when the panel holds none).
+TextRead readText(PanelLink& link, const WhileOpen<TextRead>& whileOpen = {});

@@ -1,13 +1,9 @@
 #include "USB2Lib.h"
 
-#include "DataFiles.h"
 #include "LibrarySearch.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLibrary>
-
-#include <memory>
 
 QString usbLibraryFileName() {
 #if defined(Q_OS_WIN)
@@ -19,14 +15,18 @@ QString usbLibraryFileName() {
 #endif
 }
 
-bool LoadUsbLibrary(UsbApi& api, Dialogs& dialogs, const QString& fileName,
-                    const QStringList& firstDirs) {
-    const QStringList candidates =
-        usbLibraryCandidates(fileName, firstDirs, runningProgramDir(), usbLibraryMultiarch());
+UsbLibrary::UsbLibrary() = default;
+// The QLibrary goes, the library stays loaded (PreventUnloadHint).
+UsbLibrary::~UsbLibrary() = default;
 
-    // Never unloaded (PreventUnloadHint): the library stays until the process
-    // ends; the application object owns the QLibrary that loaded it.
-    QLibrary* library = nullptr;
+LibraryLoad UsbLibrary::load(const QString& fileName, const QStringList& firstDirs,
+                             const QString& programDir) {
+    LibraryLoad outcome;
+    outcome.fileName = fileName;
+    const QStringList candidates =
+        usbLibraryCandidates(fileName, firstDirs, programDir, usbLibraryMultiarch());
+
+    std::unique_ptr<QLibrary> library;
     for (qsizetype i = 0; i < candidates.size() && library == nullptr; ++i) {
         const bool systemSearch = i == candidates.size() - 1;
         if (!systemSearch && !QFileInfo::exists(candidates[i])) {
@@ -35,27 +35,27 @@ bool LoadUsbLibrary(UsbApi& api, Dialogs& dialogs, const QString& fileName,
         auto attempt = std::make_unique<QLibrary>(candidates[i]);
         attempt->setLoadHints(QLibrary::PreventUnloadHint);
         if (attempt->load()) {
-            attempt->setParent(QCoreApplication::instance());
-            library = attempt.release();
+            library = std::move(attempt);
         } else if (!systemSearch) {
-            // There but unloadable (a missing libusb, a broken file): not "introuvable".
-            dialogs.message(QStringLiteral("Erreur lors du chargement de ") + fileName +
-                            QLatin1Char('\n') + attempt->errorString());
-            return false;
+            // There but unloadable (a missing libusb, a broken file): not "not found".
+            outcome.result = LibraryLoad::Result::WillNotLoad;
+            outcome.loaderError = attempt->errorString();
+            return outcome;
         }
     }
     if (library == nullptr) {
-        dialogs.message(QStringLiteral("Fichier ") + fileName + QStringLiteral(" introuvable"));
-        return false;
+        outcome.result = LibraryLoad::Result::NotFound;
+        return outcome;
     }
-
-    UsbApi resolved;
-    const bool ok =
-        resolveUsbApi(resolved, [library](const char* name) { return library->resolve(name); });
-    if (!ok) {
-        dialogs.message(QStringLiteral("Erreur lors du chargement de ") + fileName);
-        return false;
+    UsbEntryPoints resolved;
+    if (!resolveEntryPoints(resolved,
+                            [&library](const char* name) { return library->resolve(name); })) {
+        outcome.result = LibraryLoad::Result::EntryPointMissing;
+        return outcome;
     }
-    api = resolved;
-    return true;
+    library_ = std::move(library);
+    entries_ = resolved;
+    outcome.result = LibraryLoad::Result::Loaded;
+    outcome.api = usbApiOf(entries_);
+    return outcome;
 }

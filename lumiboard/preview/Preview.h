@@ -5,24 +5,28 @@
 #include <QByteArray>
 #include <QImage>
 #include <QPoint>
+#include <QSize>
 #include <QString>
 
-#include "DataFiles.h"
 #include "PreviewEngine.h"
 
 // The LED pictures, read by bare name at every tick.
 inline constexpr char kUnlitLedFile[] = "led_gris.bmp";
 inline constexpr char kLitLedFile[] = "led_bleu.bmp";
 inline constexpr int kLedPitch = 18;  // pixels between LEDs, both ways
+// The area the LED matrix covers, from LED (0,0) on.
+constexpr QSize ledMatrixSize() {
+    return {PreviewEngine::kShownColumns * kLedPitch, PreviewEngine::kRows * kLedPitch};
+}
 
 // One whole tick of the simulated panel: load both LED pictures, draw the
 // 20 x 10 matrix, advance the engine one column.
 class Preview {
 public:
     // The pictures are read from imageDir (empty: the current working
-    // directory), else from the data folder of the program in programDir.
-    Preview(const Clock& clock, Beeper& beeper, QString imageDir = {},
-            QString programDir = runningProgramDir());
+    // directory), else from the data folder of the program in programDir
+    // (empty: nowhere else).
+    Preview(const Clock& clock, Beeper& beeper, QString imageDir, QString programDir);
 
     void reset() { engine_.reset(); }
     void setText(const QByteArray& text) { engine_.setText(text); }

@@ -4,6 +4,7 @@
 
 #include "Cp1252.h"
 #include "Fonts.h"
+#include "FunctionCodes.h"
 
 namespace {
 
@@ -97,26 +98,26 @@ int PreviewEngine::readNext() {
 }
 
 void PreviewEngine::actOnCode(int ch) {
-    switch (ch) {
-        case 'B':
+    switch (codeEffect(ch)) {
+        case CodeEffect::Beep:
             beeper_.beep();
             break;
-        case 'D':
+        case CodeEffect::Date:
             startExpansion(dateInWords(clock_.now().date()));
             break;
-        case 'H':
+        case CodeEffect::Time:
             startExpansion(cp1252::encode(clock_.longTime(clock_.now().time())));
             break;
-        case 'I':
+        case CodeEffect::Inverse:
             invmask_ = kInverse - invmask_;
             break;
-        case 'N':
+        case CodeEffect::FontMaxi:
             fontwidth_ = kFontMaxiWidth;
             break;
-        case 'P':
+        case CodeEffect::FontMini:
             fontwidth_ = kFontMiniWidth;
             break;
-        default:
+        case CodeEffect::None:
             break;  // the panel's own codes ("#T", speeds) and stray pairs
     }
 }

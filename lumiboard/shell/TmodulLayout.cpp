@@ -21,8 +21,8 @@ constexpr QSize kClientSize(553, 272);
 const QColor kSilver(192, 192, 192);
 const QColor kGreyedText(128, 128, 128);
 constexpr int kFontPixels = 11;
-constexpr int kEditHeight = 21;  // the font's cell height plus 8
-constexpr int kTypingLimit = 200;
+constexpr int kEditHeight = 21;    // the font's cell height plus 8
+constexpr int kTypingLimit = 200;  // characters the user may type; a send takes fewer
 constexpr int kTimerIntervalMs = 50;
 
 // The window's client area: the silver background and the LED matrix, drawn
@@ -77,7 +77,9 @@ QMenu* makeMenu(QMenuBar* bar, const char* name, const QString& caption, const Q
 
 Tmodul::Tmodul(TmodulSeams seams, QWidget* parent)
     : QMainWindow(parent),
-      session_(std::move(seams)),
+      loadUsbLibrary_(std::move(seams.loadUsbLibrary)),
+      messages_(seams.dialogs),
+      session_(seams.clock, seams.beeper, seams.imageDir, seams.programDir),
       canvas_(kClientSize, QImage::Format_ARGB32_Premultiplied),
       accelerators_(new MenuAccelerators(this)) {
     setObjectName(QStringLiteral("modul"));
@@ -175,15 +177,6 @@ void Tmodul::buildMenus() {
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    // The function code items take their captions and codes from the one table.
-    const auto codeItem = [this](QMenu* menu, const char* name) {
-        const FunctionCode* entry = findFunctionCode(name);
-        Q_ASSERT(entry != nullptr);
-        QAction* action = named(menu->addAction(QString::fromUtf16(entry->caption)), name);
-        connect(action, &QAction::triggered, this, [this, name] { insertCode(name); });
-        return action;
-    };
-
     lire1 = makeMenu(MainMenu1, "lire1", QStringLiteral("&Lire"),
                      QStringLiteral("Pour lire la mémoire du journal lumineux"));
     m_liretexte = item(lire1, "m_liretexte", QStringLiteral("&Texte"), &Tmodul::m_liretexteClick);
@@ -198,23 +191,41 @@ void Tmodul::buildMenus() {
 
     Alarme1 = makeMenu(MainMenu1, "Alarme1", QStringLiteral("Réveil"),
                        QStringLiteral("Régler l'heure de réveil"));
-    m_alarm = item(Alarme1, "m_alarm", QStringLiteral("Activer"), &Tmodul::m_alarmClick);
+    m_alarm =
+        item(Alarme1, "m_alarm", WindowMessages::alarmCaption(false, {}), &Tmodul::m_alarmClick);
 
     texte1 = makeMenu(MainMenu1, "texte1", QStringLiteral("&Insérer"),
                       QStringLiteral("Insérer des codes de fonctions dans le texte"));
-    Inversevido1 = codeItem(texte1, "Inversevido1");
-    Heure1 = codeItem(texte1, "Heure1");
-    Date1 = codeItem(texte1, "Date1");
-    emprature1 = codeItem(texte1, "emprature1");
-    Fontemini1 = codeItem(texte1, "Fontemini1");
-    Fontemaxi1 = codeItem(texte1, "Fontemaxi1");
-    Vitesse11 = named(texte1->addMenu(QStringLiteral("-> Vitesse")), "Vitesse11");
-    v0menu = codeItem(Vitesse11, "v0menu");
-    v1menu = codeItem(Vitesse11, "v1menu");
-    v2menu = codeItem(Vitesse11, "v2menu");
-    v3menu = codeItem(Vitesse11, "v3menu");
-    v4menu = codeItem(Vitesse11, "v4menu");
-    Beep1 = codeItem(texte1, "Beep1");
+    // The function code items, in the order of the one table; the speeds'
+    // submenu stands where its first item comes.
+    Vitesse11 = nullptr;
+    for (const FunctionCode& code : kFunctionCodes) {
+        QMenu* menu = texte1;
+        if (code.menu == CodeMenu::Speed) {
+            if (Vitesse11 == nullptr) {
+                Vitesse11 = named(texte1->addMenu(QStringLiteral("-> Vitesse")), "Vitesse11");
+            }
+            menu = Vitesse11;
+        }
+        QAction* action = named(menu->addAction(QString::fromUtf16(code.caption)), code.itemName);
+        const char* name = code.itemName;
+        connect(action, &QAction::triggered, this, [this, name] { insertCode(name); });
+    }
+    const auto codeItem = [this](const char* name) {
+        return findChild<QAction*>(QString::fromLatin1(name));
+    };
+    Inversevido1 = codeItem("Inversevido1");
+    Heure1 = codeItem("Heure1");
+    Date1 = codeItem("Date1");
+    emprature1 = codeItem("emprature1");
+    Fontemini1 = codeItem("Fontemini1");
+    Fontemaxi1 = codeItem("Fontemaxi1");
+    v0menu = codeItem("v0menu");
+    v1menu = codeItem("v1menu");
+    v2menu = codeItem("v2menu");
+    v3menu = codeItem("v3menu");
+    v4menu = codeItem("v4menu");
+    Beep1 = codeItem("Beep1");
 
     Quitter1 = named(MainMenu1->addAction(QStringLiteral("&Quitter")), "Quitter1");
     connect(Quitter1, &QAction::triggered, this, &Tmodul::Quitter1Click);

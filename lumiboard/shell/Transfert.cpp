@@ -19,7 +19,6 @@ void showFromStart(QLineEdit* field, const QString& text) {
 }
 
 constexpr QPoint kLedOffset(15, 15);  // first LED inside the frame
-constexpr QSize kLedArea(20 * 18, 10 * 18);
 
 // Pressing the busy cursor for the length of one panel exchange.
 class BusyCursor {
@@ -33,7 +32,13 @@ public:
 }  // namespace
 
 bool Tmodul::FormCreate() {
-    return session_.bindLibrary();
+    const LibraryLoad load = loadUsbLibrary_();
+    if (!load.ok()) {
+        messages_.libraryNotBound(load);
+        return false;
+    }
+    session_.panel().bind(load.api);
+    return true;
 }
 
 void Tmodul::showEvent(QShowEvent* event) {
@@ -52,25 +57,23 @@ void Tmodul::showEvent(QShowEvent* event) {
 }
 
 void Tmodul::FormShow() {
-    if (formShown_ || !session_.bound()) {
+    if (formShown_ || !session_.panel().bound()) {
         return;  // once; and never without a bound library
     }
     formShown_ = true;
     texttxt->setText(session_.beginStartUp());
-    const StartUp outcome = session_.finishStartUp();
-    switch (outcome.kind) {
-        case StartUp::Kind::NoPanel:
-            showFromStart(hrtxt, outcome.time);
-            showFromStart(datetxt, outcome.date);
-            setPanelControlsEnabled(false);  // for good: nothing looks for a panel again
-            break;
-        case StartUp::Kind::ReadPanel:
-            setPanelControlsEnabled(true);
-            BitBtn1Click();
-            m_lireheureClick();  // also after a failed text read
-            break;
-        case StartUp::Kind::Declined:
-            break;
+    const StartUp outcome = session_.panel().startUp();
+    if (!outcome.presence.present) {
+        messages_.noPanel(outcome.presence.error);
+        showFromStart(hrtxt, outcome.time);
+        showFromStart(datetxt, outcome.date);
+        setPanelControlsEnabled(false);  // for good: nothing looks for a panel again
+        return;
+    }
+    if (messages_.askReadMemory()) {
+        setPanelControlsEnabled(true);
+        BitBtn1Click();
+        m_lireheureClick();  // also after a failed text read
     }
 }
 
@@ -95,8 +98,13 @@ void Tmodul::Quitter1Click() {
 }
 
 void Tmodul::envcBtnClick() {
-    const BusyCursor busy;
-    session_.sendText(texttxt->text());
+    SendOutcome outcome;
+    {
+        const BusyCursor busy;
+        outcome = session_.panel().sendText(
+            texttxt->text(), [this](const SendOutcome& o) { messages_.whileOpen(o); });
+    }
+    messages_.afterSend(outcome);
 }
 
 void Tmodul::m_sendtxtClick() {
@@ -104,13 +112,13 @@ void Tmodul::m_sendtxtClick() {
 }
 
 void Tmodul::BitBtn1Click() {
-    std::optional<QString> text;
+    PanelText read;
     {
         const BusyCursor busy;
-        text = session_.readText();
+        read = session_.panel().readText([this](const TextRead& o) { messages_.whileOpen(o); });
     }
-    if (text) {
-        texttxt->setText(*text);
+    if (read.ok()) {
+        texttxt->setText(read.text);
     }
 }
 
@@ -119,43 +127,62 @@ void Tmodul::m_liretexteClick() {
 }
 
 void Tmodul::m_lireheureClick() {
-    std::optional<ClockFields> shown;
+    ClockRead read;
     {
         const BusyCursor busy;
-        shown = session_.readClock();
+        read = session_.panel().readClock([this](const ClockRead& o) { messages_.whileOpen(o); });
     }
-    if (!shown) {
+    if (!read.ok()) {
         return;
     }
-    showFromStart(hrtxt, shown->time);
-    showFromStart(datetxt, shown->date);
-    revchk->setChecked(shown->alarmArmed);  // runs revchkClick when it changes
-    showFromStart(revtxt, shown->alarm);
-    m_alarm->setText(shown->alarmCaption);
+    const ClockFields shown = clockFields(session_.panel().panelClock());
+    showFromStart(hrtxt, shown.time);
+    showFromStart(datetxt, shown.date);
+    revchk->setChecked(shown.alarmArmed);  // runs revchkClick when it changes
+    showFromStart(revtxt, shown.alarm);
+    showAlarmMenu();
 }
 
 void Tmodul::m_sendheurClick() {
-    const BusyCursor busy;
-    session_.writeClock();
+    ClockWrite outcome;
+    {
+        const BusyCursor busy;
+        outcome =
+            session_.panel().writeClock([this](const ClockWrite& o) { messages_.whileOpen(o); });
+    }
+    messages_.afterClockWrite(outcome);
+}
+
+void Tmodul::showAlarmMenu() {
+    const PanelSession& panel = session_.panel();
+    m_alarm->setText(WindowMessages::alarmCaption(panel.alarmMenuArmed(), panel.alarmMenuEntry()));
 }
 
 void Tmodul::m_alarmClick() {
-    const AlarmMenuOutcome outcome = session_.alarmMenu(m_alarm->text());
-    if (outcome.caption) {
-        m_alarm->setText(*outcome.caption);
-    }
-    if (outcome.summary) {
-        timelbl->setText(*outcome.summary);
-        timelbl->adjustSize();  // the left edge stays, the width follows the text
-    }
-    if (outcome.untickAlarmBox) {
+    PanelSession& panel = session_.panel();
+    if (panel.alarmMenuArmed()) {
+        panel.disarmFromMenu();
+        showAlarmMenu();
         revchk->setChecked(false);  // runs revchkClick when it changes
+        return;
     }
+    const std::optional<QString> entry = messages_.askAlarmEntry();
+    if (!entry) {
+        return;
+    }
+    const AlarmEntry armed = panel.armFromMenu(*entry);
+    if (!std::holds_alternative<AlarmTime>(armed)) {
+        messages_.alarmRefused(armed);
+        return;
+    }
+    showAlarmMenu();
+    timelbl->setText(WindowMessages::clockSummary(panel.panelClock()));
+    timelbl->adjustSize();  // the left edge stays, the width follows the text
 }
 
 void Tmodul::revchkClick() {
     const bool armed = revchk->isChecked();
-    session_.setAlarmArmed(armed);
+    session_.panel().setAlarmArmed(armed);
     revtxt->setEnabled(armed);
 }
 
@@ -166,12 +193,12 @@ void Tmodul::texttxtChange() {
 void Tmodul::Timer1Timer() {
     const QPoint origin = Bevel1->geometry().topLeft() + kLedOffset;
     const std::optional<QString> failure = session_.tick(canvas_, origin);
-    centralWidget()->update(QRect(origin, kLedArea));
+    centralWidget()->update(QRect(origin, ledMatrixSize()));
     if (failure) {
         // Shown from an event of its own: a modal box opened inside this tick
         // would hold the timer, and the preview, until it is closed.
         QMetaObject::invokeMethod(
-            this, [this, message = *failure] { session_.reportError(message); },
+            this, [this, message = *failure] { messages_.reportError(message); },
             Qt::QueuedConnection);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 #include <QAction>
@@ -13,14 +14,30 @@
 #include <QMenuBar>
 #include <QTimer>
 
+#include "Beeper.h"
+#include "Clock.h"
+#include "Dialogs.h"
 #include "Session.h"
+#include "USB2Lib.h"
+#include "WindowMessages.h"
 
 class AltKeyRouter;
 class PictureButton;
 class MenuAccelerators;
 
-// The window reaches outside the program through the session's seams.
-using TmodulSeams = SessionSeams;
+// What the window reaches outside the program through; main() gives the real
+// ones, tests their fakes.
+struct TmodulSeams {
+    Dialogs& dialogs;
+    const Clock& clock;
+    Beeper& beeper;
+    // Binds the USB library (FormCreate).
+    std::function<LibraryLoad()> loadUsbLibrary;
+    // Folder of the LED pictures; empty for the working folder.
+    QString imageDir;
+    // The program's own folder, whose data folder holds the pictures once installed.
+    QString programDir;
+};
 
 // The main window: builds the controls (TmodulLayout.cpp) and, in its handlers
 // (Transfert.cpp), reads them, calls the session and writes the outcome back.
@@ -74,7 +91,7 @@ public:
 
     // Program-wide state, readable by tests.
     const Session& session() const { return session_; }
-    const PanelClock& panelClock() const { return session_.panelClock(); }
+    const PanelClock& panelClock() const { return session_.panel().panelClock(); }
     const Preview& preview() const { return session_.preview(); }
     const QImage& ledCanvas() const { return canvas_; }
     bool formShown() const { return formShown_; }
@@ -107,7 +124,10 @@ private:
     void buildControls(QWidget* surface);
     void buildMenus();
     void setPanelControlsEnabled(bool enabled);
+    void showAlarmMenu();
 
+    std::function<LibraryLoad()> loadUsbLibrary_;
+    WindowMessages messages_;
     Session session_;
     QImage canvas_;
     MenuAccelerators* accelerators_;

@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "AppSetup.h"
+#include "DataFiles.h"
 #include "QtDialogs.h"
 #include "SystemSeams.h"
 #include "Transfert.h"
@@ -12,11 +13,16 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("lumiboard"));
     setUpApplication();
 
+    // Files are looked for beside the program (and in its data folder once
+    // installed); the pictures first in the working folder.
+    const QString programDir = runningProgramDir();
     QtDialogs dialogs;
     SystemClock clock;
     SystemBeeper beeper;
+    UsbLibrary usb;  // loaded once, kept until the process ends
     Tmodul modul({dialogs, clock, beeper,
-                  [](UsbApi& api, Dialogs& d) { return LoadUsbLibrary(api, d); }, QString()});
+                  [&usb, programDir] { return usb.load(usbLibraryFileName(), {}, programDir); },
+                  QString(), programDir});
     routeAltKeys(app, modul);
     if (!modul.FormCreate()) {
         return 1;

@@ -4,9 +4,9 @@
 
 #include "mpusbapi.h"
 
-// The six entry points of the panel's USB library. Filled from the shared
-// library by LoadUsbLibrary; tests fill it with an in-process fake panel.
-struct UsbApi {
+// The six entry points as the panel's USB library exports them: no context,
+// the vendor's own signatures. Filled from the shared library by name.
+struct UsbEntryPoints {
     MPUSBOpenFn open = nullptr;
     MPUSBCloseFn close = nullptr;
     MPUSBGetDLLVersionFn getDllVersion = nullptr;
@@ -15,21 +15,21 @@ struct UsbApi {
     MPUSBWriteFn write = nullptr;
 };
 
-// Fills api with the six entry points lookup finds by their exported names
-// (lookup: name -> address, null when missing, as QLibrary::resolve or
+// Fills entries with the six entry points lookup finds by their exported
+// names (lookup: name -> address, null when missing, as QLibrary::resolve or
 // dlsym); true when it found all six. All six are looked up before the one
 // test, as the vendor's loader does.
 template <typename Lookup>
-bool resolveUsbApi(UsbApi& api, Lookup&& lookup) {
+bool resolveEntryPoints(UsbEntryPoints& entries, Lookup&& lookup) {
     const auto get = [&lookup](auto& target, const char* name) {
         target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(lookup(name));
         return target != nullptr;
     };
-    bool ok = get(api.open, "_MPUSBOpen");
-    ok &= get(api.close, "_MPUSBClose");
-    ok &= get(api.getDllVersion, "_MPUSBGetDLLVersion");
-    ok &= get(api.getDeviceCount, "_MPUSBGetDeviceCount");
-    ok &= get(api.read, "_MPUSBRead");
-    ok &= get(api.write, "_MPUSBWrite");
+    bool ok = get(entries.open, "_MPUSBOpen");
+    ok &= get(entries.close, "_MPUSBClose");
+    ok &= get(entries.getDllVersion, "_MPUSBGetDLLVersion");
+    ok &= get(entries.getDeviceCount, "_MPUSBGetDeviceCount");
+    ok &= get(entries.read, "_MPUSBRead");
+    ok &= get(entries.write, "_MPUSBWrite");
     return ok;
 }

@@ -11,11 +11,8 @@ namespace mpusb {
 
 namespace {
 
-// Names the virtual panel's socket; unset or empty means real USB.
-constexpr char kVirtualVariable[] = "MPUSBAPI_VIRTUAL";
-
 std::optional<std::string> virtualSocket() {
-    const char* path = std::getenv(kVirtualVariable);
+    const char* path = std::getenv(MPUSBAPI_VIRTUAL_VARIABLE);
     if (path == nullptr || *path == '\0') {
         return std::nullopt;
     }

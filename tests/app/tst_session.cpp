@@ -11,14 +11,9 @@ class TestSession : public QObject {
     CountingBeeper beeper_;
 
     // A session bound to the in-process fake panel.
-    std::unique_ptr<Session> sessionOn(Dialogs& dialogs) {
-        auto session = std::make_unique<Session>(SessionSeams{dialogs, clock_, beeper_,
-                                                              [](UsbApi& api, Dialogs&) {
-                                                                  api = FakePanel::api();
-                                                                  return true;
-                                                              },
-                                                              QString()});
-        [&] { QVERIFY(session->bindLibrary()); }();
+    std::unique_ptr<Session> sessionOn(FakePanel& panel) {
+        auto session = std::make_unique<Session>(clock_, beeper_, QString(), QString());
+        session->panel().bind(panel.api());
         return session;
     }
 
@@ -26,11 +21,9 @@ private slots:
     void readClock_data();
     void readClock();
 
-    void unboundLibraryEndsTheProgram();
     void startUpWithoutPanelTakesThePcsClock();
     void startUpWithRefusedPanelSaysWhy();
-    void startUpWithPanelAsks_data();
-    void startUpWithPanelAsks();
+    void startUpWithPanelResetsTheAlarm();
     void callersRecordIsSentAndTheProgramsKept();
     void transfersSayWhetherTheyWent();
     void insertionMovesTheCaretPastTheCode_data();
@@ -44,86 +37,85 @@ private slots:
 
     void alarmEntry_data();
     void alarmEntry();
+    void alarmMenuFollowsTheClockRead();
     void alarmDisarm();
 };
 
 void TestSession::readClock_data() {
     QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QStringList>("warnings");
+    QTest::addColumn<bool>("timeValid");
+    QTest::addColumn<bool>("dateValid");
     QTest::addColumn<QString>("hrtxt");
     QTest::addColumn<QString>("datetxt");
     QTest::addColumn<QString>("revtxt");
     QTest::addColumn<bool>("armed");
-    QTest::addColumn<QString>("caption");
     QTest::addColumn<int>("hour");
     QTest::addColumn<int>("day");
     QTest::addColumn<int>("month");
 
-    const QString timeWrong = "error: L\"Heure du montage est incorrecte !";
-    const QString dateWrong = "error: La date du panneau est incorrecte !";
     QTest::newRow("all in range, armed")
-        << QByteArray::fromHex("AA 17 3B 3B 1F 0C 07 D9 07 1E 01") << QStringList{} << "23:59:59"
+        << QByteArray::fromHex("AA 17 3B 3B 1F 0C 07 D9 07 1E 01") << true << true << "23:59:59"
         << "31/12/2009"
-        << "7:30" << true << QString("désactiver sonnerie de 7:30") << 23 << 31 << 12;
+        << "7:30" << true << 23 << 31 << 12;
     QTest::newRow("no leading zeros, disarmed")
-        << QByteArray::fromHex("AA 09 05 07 0E 07 07 D9 06 05 00") << QStringList{} << "9:5:7"
+        << QByteArray::fromHex("AA 09 05 07 0E 07 07 D9 06 05 00") << true << true << "9:5:7"
         << "14/7/2009"
-        << " " << false << QString("Activer") << 9 << 14 << 7;
-    QTest::newRow("hour 24: warned, kept")
-        << QByteArray::fromHex("AA 18 00 00 0E 07 07 D9 06 05 01") << QStringList{timeWrong}
-        << "24:0:0"
+        << " " << false << 9 << 14 << 7;
+    QTest::newRow("hour 24: flagged, kept")
+        << QByteArray::fromHex("AA 18 00 00 0E 07 07 D9 06 05 01") << false << true << "24:0:0"
         << "14/7/2009"
-        << "6:5" << true << QString("désactiver sonnerie de 6:5") << 24 << 14 << 7;
-    QTest::newRow("second 60") << QByteArray::fromHex("AA 0C 00 3C 0E 07 07 D9 00 00 00")
-                               << QStringList{timeWrong} << "12:0:60"
+        << "6:5" << true << 24 << 14 << 7;
+    QTest::newRow("second 60") << QByteArray::fromHex("AA 0C 00 3C 0E 07 07 D9 00 00 00") << false
+                               << true << "12:0:60"
                                << "14/7/2009"
-                               << " " << false << QString("Activer") << 12 << 14 << 7;
-    QTest::newRow("day 32 month 13: one warning")
-        << QByteArray::fromHex("AA 0C 00 00 20 0D 07 D9 00 00 00") << QStringList{dateWrong}
-        << "12:0:0"
+                               << " " << false << 12 << 14 << 7;
+    QTest::newRow("day 32 month 13")
+        << QByteArray::fromHex("AA 0C 00 00 20 0D 07 D9 00 00 00") << true << false << "12:0:0"
         << "32/13/2009"
-        << " " << false << QString("Activer") << 12 << 32 << 13;
-    QTest::newRow("both warnings in order")
-        << QByteArray::fromHex("AA FF 00 00 00 FF 00 00 00 00 00")
-        << QStringList{timeWrong, dateWrong} << "255:0:0"
+        << " " << false << 12 << 32 << 13;
+    QTest::newRow("both out of range")
+        << QByteArray::fromHex("AA FF 00 00 00 FF 00 00 00 00 00") << false << false << "255:0:0"
         << "0/255/0"
-        << " " << false << QString("Activer") << 255 << 0 << 255;
+        << " " << false << 255 << 0 << 255;
     QTest::newRow("day and month 0 pass")
-        << QByteArray::fromHex("AA 0C 00 00 00 00 07 DA 00 00 00") << QStringList{} << "12:0:0"
+        << QByteArray::fromHex("AA 0C 00 00 00 00 07 DA 00 00 00") << true << true << "12:0:0"
         << "0/0/2010"
-        << " " << false << QString("Activer") << 12 << 0 << 0;
+        << " " << false << 12 << 0 << 0;
     QTest::newRow("armed byte 0x80")
-        << QByteArray::fromHex("AA 0C 00 00 01 01 07 D9 06 05 80") << QStringList{} << "12:0:0"
+        << QByteArray::fromHex("AA 0C 00 00 01 01 07 D9 06 05 80") << true << true << "12:0:0"
         << "1/1/2009"
-        << "6:5" << true << QString("désactiver sonnerie de 6:5") << 12 << 1 << 1;
+        << "6:5" << true << 12 << 1 << 1;
 }
 
 void TestSession::readClock() {
     QFETCH(QByteArray, reply);
-    QFETCH(QStringList, warnings);
+    QFETCH(bool, timeValid);
+    QFETCH(bool, dateValid);
     QFETCH(QString, hrtxt);
     QFETCH(QString, datetxt);
     QFETCH(QString, revtxt);
     QFETCH(bool, armed);
-    QFETCH(QString, caption);
     QFETCH(int, hour);
     QFETCH(int, day);
     QFETCH(int, month);
     FakePanel panel;
     std::memcpy(panel.reply.data(), reply.constData(), reply.size());
-    LoggingDialogs dialogs(panel);
-    const auto session = sessionOn(dialogs);
-    session->setAlarmArmed(true);
+    const auto session = sessionOn(panel);
+    PanelSession& p = session->panel();
+    p.setAlarmArmed(true);
 
-    const auto view = session->readClock();
+    const ClockRead read = p.readClock(panel.noting<ClockRead>());
 
-    QVERIFY(view.has_value());
-    QCOMPARE(view->time, hrtxt);
-    QCOMPARE(view->date, datetxt);
-    QCOMPARE(view->alarm, revtxt);
-    QCOMPARE(view->alarmArmed, armed);
-    QCOMPARE(view->alarmCaption, caption);
-    const PanelClock& clock = session->panelClock();
+    QVERIFY(read.ok());
+    QCOMPARE(read.timeValid, timeValid);
+    QCOMPARE(read.dateValid, dateValid);
+    const ClockFields view = clockFields(p.panelClock());
+    QCOMPARE(view.time, hrtxt);
+    QCOMPARE(view.date, datetxt);
+    QCOMPARE(view.alarm, revtxt);
+    QCOMPARE(view.alarmArmed, armed);
+    const PanelClock& clock = p.panelClock();
+    QCOMPARE(fields(clock), fields(read.record));
     QCOMPARE(int(clock.hour), hour);
     QCOMPARE(int(clock.day), day);
     QCOMPARE(int(clock.month), month);
@@ -131,113 +123,89 @@ void TestSession::readClock() {
     QCOMPARE(int(clock.alarmHour), int(uchar(reply[8])));
     QCOMPARE(int(clock.alarmMinute), int(uchar(reply[9])));
     QCOMPARE(int(clock.alarmOn), armed ? 1 : 0);
-    // Warnings come while both pipes are still open.
-    QCOMPARE(panel.log, QStringList({"open w", "open r", "write 1000", "read 5000"}) + warnings +
-                            QStringList({"close r", "close w"}));
+    QCOMPARE(panel.log, QStringList({"open w", "open r", "write 1000", "read 5000", "done",
+                                     "close r", "close w"}));
     QCOMPARE(bytesOf(panel.received.value(0)).left(2), QByteArray::fromHex("4300"));
     QVERIFY(panel.faults.isEmpty());
-}
-
-void TestSession::unboundLibraryEndsTheProgram() {
-    RecordingDialogs dialogs;
-    Session session({dialogs, clock_, beeper_, [](UsbApi&, Dialogs&) { return false; }, {}});
-    QVERIFY(!session.bindLibrary());
-    QVERIFY(!session.bound());
-    QCOMPARE(dialogs.texts(), QStringList{"La librairie MPUSBAPI.DLL est introuvable !"});
 }
 
 void TestSession::startUpWithoutPanelTakesThePcsClock() {
     FakePanel panel;
     panel.deviceCount = 0;
-    RecordingDialogs dialogs;
-    const auto session = sessionOn(dialogs);
+    const auto session = sessionOn(panel);
     clock_.at = QDateTime(QDate(2031, 3, 4), QTime(5, 6, 7));
 
     QCOMPARE(session->beginStartUp(), QStringLiteral("Journal Lumineux - Voltamark 2009  "));
-    QVERIFY(dialogs.shown.isEmpty());  // nothing asked before the field is filled
-    const StartUp outcome = session->finishStartUp();
+    const StartUp outcome = session->panel().startUp();
 
-    QCOMPARE(outcome.kind, StartUp::Kind::NoPanel);
+    QVERIFY(!outcome.presence.present);
+    QCOMPARE(outcome.presence.error, 0);
     QCOMPARE(outcome.time, "05:06:07");
     QCOMPARE(outcome.date, "04/03/2031");
-    QCOMPARE(dialogs.texts(), QStringList{"Pas de Journal lumineux connecté sur port USB."});
-    QCOMPARE(fields(session->panelClock()), fields(PanelClock{5, 6, 7, 4, 3, 2031, 0, 0, 0}));
+    QCOMPARE(fields(session->panel().panelClock()),
+             fields(PanelClock{5, 6, 7, 4, 3, 2031, 0, 0, 0}));
+    QVERIFY(session->panel().clockKnown());
     QVERIFY(session->preview().engine().isReset());
 }
 
-// A panel this user may not open counts as none; the notice says why.
+// A panel this user may not open counts as none; the outcome says why.
 void TestSession::startUpWithRefusedPanelSaysWhy() {
     FakePanel panel;
     panel.deviceCount = 0;
     panel.countErrno = EACCES;
-    RecordingDialogs dialogs;
-    const auto session = sessionOn(dialogs);
+    const auto session = sessionOn(panel);
     session->beginStartUp();
-    QCOMPARE(session->finishStartUp().kind, StartUp::Kind::NoPanel);
-    QCOMPARE(dialogs.texts(),
-             QStringList{"Pas de Journal lumineux connecté sur port USB.\nAccès au panneau "
-                         "refusé : installez la règle udev 70-lumiboard-panel.rules (voir le "
-                         "README, Dépannage)."});
-    QCOMPARE(dialogs.shown[0].kind, RecordingDialogs::Kind::Confirm);
+    const StartUp outcome = session->panel().startUp();
+    QVERIFY(!outcome.presence.present);
+    QCOMPARE(outcome.presence.error, EACCES);
 }
 
-void TestSession::startUpWithPanelAsks_data() {
-    QTest::addColumn<bool>("answer");
-    QTest::addColumn<int>("kind");
-    QTest::newRow("yes") << true << int(StartUp::Kind::ReadPanel);
-    QTest::newRow("no") << false << int(StartUp::Kind::Declined);
-}
-
-void TestSession::startUpWithPanelAsks() {
-    QFETCH(bool, answer);
-    QFETCH(int, kind);
+void TestSession::startUpWithPanelResetsTheAlarm() {
     FakePanel panel;
-    RecordingDialogs dialogs;
-    dialogs.yesNoAnswers = {answer};
-    const auto session = sessionOn(dialogs);
-    session->setAlarmArmed(true);
+    const auto session = sessionOn(panel);
+    session->panel().setAlarmArmed(true);
 
     session->beginStartUp();
-    QCOMPARE(session->panelClock().alarmOn, 0);  // cleared before any dialog
-    const StartUp outcome = session->finishStartUp();
+    QCOMPARE(session->panel().panelClock().alarmOn, 0);  // cleared before any dialog
+    const StartUp outcome = session->panel().startUp();
 
-    QCOMPARE(int(outcome.kind), kind);
+    QVERIFY(outcome.presence.present);
     QVERIFY(outcome.time.isEmpty() && outcome.date.isEmpty());
-    QCOMPARE(dialogs.texts(), QStringList{"Lire la mémoire du Journal ?"});
+    QVERIFY(!session->panel().clockKnown());
     QCOMPARE(panel.received.size(), 0);  // the reads are the caller's to start
 }
 
 void TestSession::callersRecordIsSentAndTheProgramsKept() {
     FakePanel panel;
     panel.reply = reportOf({0xAA});
-    RecordingDialogs dialogs;
-    const auto session = sessionOn(dialogs);
+    const auto session = sessionOn(panel);
+    PanelSession& p = session->panel();
 
     // The program's record is still empty: its write is refused, a caller's goes.
-    QVERIFY(!session->writeClock());
+    QCOMPARE(p.writeClock().result, ClockWrite::Result::Unknown);
     QCOMPARE(panel.received.size(), 0);
-    QVERIFY(session->writeClock(PanelClock{9, 5, 0, 14, 7, 2009, 7, 30, 1}));
+    QVERIFY(p.writeClock(PanelClock{9, 5, 0, 14, 7, 2009, 7, 30, 1}).ok());
     QCOMPARE(bytesOf(panel.received.value(0)).left(11),
              QByteArray::fromHex("34 09 05 00 0E 07 07 D9 07 1E 01"));
-    QCOMPARE(fields(session->panelClock()), fields(PanelClock{}));
-    QCOMPARE(dialogs.texts().last(), "Heure / Date / Alarme mises à jour !");
+    QCOMPARE(fields(p.panelClock()), fields(PanelClock{}));
 }
 
 void TestSession::transfersSayWhetherTheyWent() {
     FakePanel panel;
     panel.reply = reportOf({0xAA, 0, 'h', 0xE9});
-    RecordingDialogs dialogs;
-    const auto session = sessionOn(dialogs);
+    const auto session = sessionOn(panel);
+    PanelSession& p = session->panel();
 
-    QVERIFY(session->sendText(QStringLiteral("été")));
+    QVERIFY(p.sendText(QStringLiteral("été")).ok());
     QCOMPARE(bytesOf(panel.received.value(0)).left(5), QByteArray("\x58\x00\xE9t\xE9", 5));
-    QVERIFY(!session->sendText(QString()));
-    QCOMPARE(session->readText(), QStringLiteral("hé"));
+    QVERIFY(p.sendText(QString()).nothingToSend);
+    QCOMPARE(p.readText().text, QStringLiteral("hé"));
     panel.failWriteAt = panel.writes + 1;
-    QVERIFY(!session->sendText(QStringLiteral("x")));
+    QVERIFY(p.sendText(QStringLiteral("x")).failure);
     panel.failRead = true;
-    QVERIFY(!session->readText().has_value());
-    QVERIFY(!session->readClock().has_value());
+    QVERIFY(!p.readText().ok());
+    QVERIFY(p.readText().text.isEmpty());
+    QVERIFY(!p.readClock().ok());
 }
 
 void TestSession::insertionMovesTheCaretPastTheCode_data() {
@@ -260,8 +228,7 @@ void TestSession::insertionMovesTheCaretPastTheCode() {
     QFETCH(QString, item);
     QFETCH(QString, result);
     QFETCH(int, newCaret);
-    RecordingDialogs dialogs;
-    Session session({dialogs, clock_, beeper_, [](UsbApi&, Dialogs&) { return false; }, {}});
+    const Session session(clock_, beeper_, QString(), QString());
     const QByteArray name = item.toLatin1();
     const CodeInsertion inserted =
         session.insertCode(text, caret, std::string_view(name.constData(), name.size()));
@@ -337,160 +304,169 @@ void TestSession::clockWriteSendsWhatThePanelReadsNow() {
     FakePanel panel;
     panel.reply = reportOf({0xAA});
     std::memcpy(panel.reply.data() + 1, reply.constData(), reply.size());
-    RecordingDialogs dialogs;
-    const auto session = sessionOn(dialogs);
+    const auto session = sessionOn(panel);
+    PanelSession& p = session->panel();
     clock_.at = QDateTime(QDate(2026, 5, 2), QTime(8, 0, 0));
-    QVERIFY(session->readClock());
-    const QList<int> asRead = fields(session->panelClock());
+    QVERIFY(p.readClock().ok());
+    const QList<int> asRead = fields(p.panelClock());
     panel.reply = reportOf({0xAA});
 
     clock_.at = clock_.at.addSecs(elapsedS);
-    QVERIFY(session->writeClock());
+    QVERIFY(p.writeClock().ok());
 
     QCOMPARE(bytesOf(panel.received.last()).mid(1, 10), written);
-    QCOMPARE(dialogs.texts().last(), "Heure / Date / Alarme mises à jour !");
     // The record, and so the alarm summary, keeps what was read.
-    QCOMPARE(fields(session->panelClock()), asRead);
+    QCOMPARE(fields(p.panelClock()), asRead);
 }
 
 void TestSession::clockWriteRefusedUntilARead() {
     FakePanel panel;
-    RecordingDialogs dialogs;
-    dialogs.yesNoAnswers = {false};
-    const auto session = sessionOn(dialogs);
+    const auto session = sessionOn(panel);
+    PanelSession& p = session->panel();
     session->beginStartUp();
-    QCOMPARE(session->finishStartUp().kind, StartUp::Kind::Declined);
-    const QString unknown =
-        "Heure du panneau inconnue : lisez-la d'abord par le menu Lire > Heure/date/alarme !";
+    QVERIFY(p.startUp().presence.present);  // and the user declines the read
 
     // Armed, but the time and date are nobody's yet.
-    session->setAlarmArmed(true);
-    QVERIFY(!session->writeClock());
-    QCOMPARE(dialogs.texts().last(), unknown);
-    QCOMPARE(dialogs.shown.last().kind, RecordingDialogs::Kind::Error);
+    p.setAlarmArmed(true);
+    QCOMPARE(p.writeClock().result, ClockWrite::Result::Unknown);
     QCOMPARE(panel.received.size(), 0);
-    QVERIFY(!session->clockKnown());
+    QVERIFY(!p.clockKnown());
 
     // A failed read teaches nothing.
     panel.failRead = true;
-    QVERIFY(!session->readClock());
-    QVERIFY(!session->writeClock());
-    QCOMPARE(dialogs.texts().last(), unknown);
+    QVERIFY(!p.readClock().ok());
+    QCOMPARE(p.writeClock().result, ClockWrite::Result::Unknown);
     QCOMPARE(panel.received.size(), 1);  // the read request only
 
     // Known once read; then it stays known.
     panel.failRead = false;
     panel.reply = reportOf({0xAA, 9, 5, 0, 14, 7, 0x07, 0xD9});
-    QVERIFY(session->readClock());
-    QVERIFY(session->clockKnown());
+    QVERIFY(p.readClock().ok());
+    QVERIFY(p.clockKnown());
     panel.failRead = true;
-    QVERIFY(!session->readClock());
+    QVERIFY(!p.readClock().ok());
     panel.failRead = false;
-    QVERIFY(session->writeClock());
+    QVERIFY(p.writeClock().ok());
     QCOMPARE(bytesOf(panel.received.last()).left(4), QByteArray::fromHex("34 09 05 00"));
 }
 
 void TestSession::alarmEntry_data() {
-    QTest::addColumn<std::optional<QString>>("entry");
-    QTest::addColumn<QString>("dialog");  // the dialog after the input, if any
-    QTest::addColumn<int>("alarmHour");   // -1: nothing changed
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("refusal");  // "range", or the text that is not a number
+    QTest::addColumn<int>("alarmHour");    // -1: nothing changed
     QTest::addColumn<int>("alarmMinute");
 
-    using E = std::optional<QString>;
-    QTest::newRow("7:5") << E("7:5") << "" << 7 << 5;
-    QTest::newRow("07:30 as typed") << E("07:30") << "" << 7 << 30;
-    QTest::newRow("two minute characters") << E("12:345") << "" << 12 << 34;
-    QTest::newRow("seconds ignored") << E("12:34:56") << "" << 12 << 34;
-    QTest::newRow("blanks and signs") << E("  +9:-0") << "" << 9 << 0;
-    QTest::newRow("blank before minute") << E("23: 5") << "" << 23 << 5;
-    QTest::newRow("bounds") << E("0:59") << "" << 0 << 59;
-    QTest::newRow("cancelled") << E() << "" << -1 << -1;
-    QTest::newRow("no colon") << E("1234") << "message: Heure incorrecte !" << -1 << -1;
-    QTest::newRow("hour 24") << E("24:00") << "message: Heure incorrecte !" << -1 << -1;
-    QTest::newRow("hour 300") << E("300:10") << "message: Heure incorrecte !" << -1 << -1;
-    QTest::newRow("hour -1") << E("-1:10") << "message: Heure incorrecte !" << -1 << -1;
-    QTest::newRow("minute 60") << E("12:60") << "message: Heure incorrecte !" << -1 << -1;
-    QTest::newRow("minute 75 cut") << E("12:759") << "message: Heure incorrecte !" << -1 << -1;
-    QTest::newRow("empty hour") << E(":30") << "report: '' is not a valid integer value." << -1
-                                << -1;
-    QTest::newRow("empty minute") << E("12:") << "report: '' is not a valid integer value." << -1
-                                  << -1;
-    QTest::newRow("letters") << E("ab:30") << "report: 'ab' is not a valid integer value." << -1
-                             << -1;
-    QTest::newRow("minute half a number")
-        << E("12:3x") << "report: '3x' is not a valid integer value." << -1 << -1;
-    QTest::newRow("trailing blank")
-        << E("7 :30") << "report: '7 ' is not a valid integer value." << -1 << -1;
-    QTest::newRow("lone sign") << E("-:30") << "report: '-' is not a valid integer value." << -1
-                               << -1;
-    QTest::newRow("hour checked first")
-        << E("x:y") << "report: 'x' is not a valid integer value." << -1 << -1;
-    QTest::newRow("bad minute beats range")
-        << E("99:y") << "report: 'y' is not a valid integer value." << -1 << -1;
-    QTest::newRow("too big for an integer")
-        << E("99999999999:00") << "report: '99999999999' is not a valid integer value." << -1 << -1;
-    QTest::newRow("just past int")
-        << E("2147483648:00") << "report: '2147483648' is not a valid integer value." << -1 << -1;
-    QTest::newRow("int range but not an hour")
-        << E("2147483647:00") << "message: Heure incorrecte !" << -1 << -1;
+    QTest::newRow("7:5") << "7:5"
+                         << "" << 7 << 5;
+    QTest::newRow("07:30 as typed") << "07:30"
+                                    << "" << 7 << 30;
+    QTest::newRow("two minute characters") << "12:345"
+                                           << "" << 12 << 34;
+    QTest::newRow("seconds ignored") << "12:34:56"
+                                     << "" << 12 << 34;
+    QTest::newRow("blanks and signs") << "  +9:-0"
+                                      << "" << 9 << 0;
+    QTest::newRow("blank before minute") << "23: 5"
+                                         << "" << 23 << 5;
+    QTest::newRow("bounds") << "0:59"
+                            << "" << 0 << 59;
+    QTest::newRow("no colon") << "1234"
+                              << "range" << -1 << -1;
+    QTest::newRow("hour 24") << "24:00"
+                             << "range" << -1 << -1;
+    QTest::newRow("hour 300") << "300:10"
+                              << "range" << -1 << -1;
+    QTest::newRow("hour -1") << "-1:10"
+                             << "range" << -1 << -1;
+    QTest::newRow("minute 60") << "12:60"
+                               << "range" << -1 << -1;
+    QTest::newRow("minute 75 cut") << "12:759"
+                                   << "range" << -1 << -1;
+    QTest::newRow("empty hour") << ":30"
+                                << "" << -1 << -1;
+    QTest::newRow("empty minute") << "12:"
+                                  << "" << -1 << -1;
+    QTest::newRow("letters") << "ab:30"
+                             << "ab" << -1 << -1;
+    QTest::newRow("minute half a number") << "12:3x"
+                                          << "3x" << -1 << -1;
+    QTest::newRow("trailing blank") << "7 :30"
+                                    << "7 " << -1 << -1;
+    QTest::newRow("lone sign") << "-:30"
+                               << "-" << -1 << -1;
+    QTest::newRow("hour checked first") << "x:y"
+                                        << "x" << -1 << -1;
+    QTest::newRow("bad minute beats range") << "99:y"
+                                            << "y" << -1 << -1;
+    QTest::newRow("too big for an integer") << "99999999999:00"
+                                            << "99999999999" << -1 << -1;
+    QTest::newRow("just past int") << "2147483648:00"
+                                   << "2147483648" << -1 << -1;
+    QTest::newRow("int range but not an hour") << "2147483647:00"
+                                               << "range" << -1 << -1;
 }
 
 void TestSession::alarmEntry() {
-    QFETCH(std::optional<QString>, entry);
-    QFETCH(QString, dialog);
+    QFETCH(QString, entry);
+    QFETCH(QString, refusal);
     QFETCH(int, alarmHour);
     QFETCH(int, alarmMinute);
-    FakePanel panel;  // only for the dialogs' log
-    LoggingDialogs dialogs(panel);
-    dialogs.rec.inputAnswers << entry;
-    const PanelClock before{9, 5, 0, 14, 7, 2009, 1, 2, 0};
-    PanelClock clock = before;
+    FakePanel panel;
+    const auto session = sessionOn(panel);
+    PanelSession& p = session->panel();
+    const PanelClock before = p.panelClock();
 
-    const AlarmMenuOutcome out = alarmMenuClick("&Activer", dialogs, clock);
+    const AlarmEntry armed = p.armFromMenu(entry);
 
-    QCOMPARE(dialogs.rec.shown.size(), dialog.isEmpty() ? 1 : 2);
-    const auto& input = dialogs.rec.shown[0];
-    QCOMPARE(input.kind, RecordingDialogs::Kind::Input);
-    QCOMPARE(input.title, "Réveil");
-    QCOMPARE(input.text, "Entrez l`heure de réveil... (ex. 12:34)");
-    QCOMPARE(input.maxLength, 255);
-    if (!dialog.isEmpty()) {
-        QCOMPARE(panel.log.value(1), dialog);
-    }
     if (alarmHour < 0) {
-        QVERIFY(!out.caption && !out.summary);
-        QCOMPARE(fields(clock), fields(before));
+        if (refusal == "range") {
+            QVERIFY(std::holds_alternative<OutOfRange>(armed));
+        } else {
+            QVERIFY(std::holds_alternative<NotANumber>(armed));
+            QCOMPARE(std::get<NotANumber>(armed).text, refusal);
+        }
+        QVERIFY(!p.alarmMenuArmed());
+        QCOMPARE(fields(p.panelClock()), fields(before));
         return;
     }
-    QCOMPARE(out.caption, "désactiver sonnerie de " + *entry);
-    QCOMPARE(out.summary, QStringLiteral("Heure 9:5:0    Date 14/7/2009    Réveil activé %1:%2")
-                              .arg(alarmHour)
-                              .arg(alarmMinute));
-    QCOMPARE(int(clock.alarmHour), alarmHour);
-    QCOMPARE(int(clock.alarmMinute), alarmMinute);
-    QCOMPARE(int(clock.alarmOn), 1);
-    clock.alarmHour = before.alarmHour;
-    clock.alarmMinute = before.alarmMinute;
-    clock.alarmOn = before.alarmOn;
-    QCOMPARE(fields(clock), fields(before));
+    QVERIFY(std::holds_alternative<AlarmTime>(armed));
+    QVERIFY(p.alarmMenuArmed());
+    QCOMPARE(p.alarmMenuEntry(), entry);  // as typed
+    PanelClock expected = before;
+    expected.alarmHour = quint8(alarmHour);
+    expected.alarmMinute = quint8(alarmMinute);
+    expected.alarmOn = 1;
+    QCOMPARE(fields(p.panelClock()), fields(expected));
+}
+
+// The menu shows the panel's alarm after a read, armed or not.
+void TestSession::alarmMenuFollowsTheClockRead() {
+    FakePanel panel;
+    const auto session = sessionOn(panel);
+    PanelSession& p = session->panel();
+    QVERIFY(std::holds_alternative<AlarmTime>(p.armFromMenu("07:30")));
+    panel.reply = reportOf({0xAA, 9, 5, 0, 14, 7, 0x07, 0xD9, 6, 5, 0});
+    QVERIFY(p.readClock().ok());
+    QVERIFY(!p.alarmMenuArmed());
+    panel.reply = reportOf({0xAA, 9, 5, 0, 14, 7, 0x07, 0xD9, 6, 5, 1});
+    QVERIFY(p.readClock().ok());
+    QVERIFY(p.alarmMenuArmed());
+    QCOMPARE(p.alarmMenuEntry(), "6:5");
 }
 
 void TestSession::alarmDisarm() {
-    for (const QString caption : {"désactiver sonnerie de 7:30", "Activer", "&activer"}) {
-        RecordingDialogs dialogs;
-        dialogs.inputAnswers << QString("7:30");
-        const PanelClock before{9, 5, 0, 14, 7, 2009, 7, 30, 1};
-        PanelClock clock = before;
-        const AlarmMenuOutcome out = alarmMenuClick(caption, dialogs, clock);
-        QCOMPARE(out.caption, "&Activer");
-        QVERIFY(!out.summary);
-        QVERIFY(out.untickAlarmBox);
-        QVERIFY(dialogs.shown.isEmpty());
-        // Disarmed for real: alarmOn is cleared, the alarm time stays.
-        QCOMPARE(int(clock.alarmOn), 0);
-        clock.alarmOn = before.alarmOn;
-        QCOMPARE(fields(clock), fields(before));
-    }
+    FakePanel panel;
+    panel.reply = reportOf({0xAA, 9, 5, 0, 14, 7, 0x07, 0xD9, 7, 30, 1});
+    const auto session = sessionOn(panel);
+    PanelSession& p = session->panel();
+    QVERIFY(p.readClock().ok());
+    const PanelClock before = p.panelClock();
+    p.disarmFromMenu();
+    QVERIFY(!p.alarmMenuArmed());
+    // Disarmed for real: alarmOn is cleared, the alarm time stays.
+    PanelClock expected = before;
+    expected.alarmOn = 0;
+    QCOMPARE(fields(p.panelClock()), fields(expected));
 }
 
 QTEST_GUILESS_MAIN(TestSession)

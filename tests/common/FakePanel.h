@@ -10,17 +10,32 @@
 #include <QStringList>
 
 #include "Dialogs.h"
+#include "LinkOutcome.h"
 #include "PanelClock.h"
 #include "PanelLink.h"
 #include "RecordingDialogs.h"
 #include "UsbApi.h"
 
-// An in-process panel behind the UsbApi seam. The C entry points reach the
-// fixture's panel through one static pointer, set while a test runs. Every
+// How the log names a failing step.
+inline QString stepName(LinkFailure::Step step) {
+    switch (step) {
+        case LinkFailure::Step::Open:
+            return QStringLiteral("open");
+        case LinkFailure::Step::Write:
+            return QStringLiteral("write");
+        case LinkFailure::Step::Read:
+            return QStringLiteral("read");
+        case LinkFailure::Step::Refused:
+            return QStringLiteral("refused");
+    }
+    return {};
+}
+
+// An in-process panel behind the UsbApi seam; the entry points reach it
+// through the seam's context, so several panels live side by side. Every
 // call, and every dialog shown through LoggingDialogs, goes into one log, so
 // tests see the order of opens, transfers, dialogs and closes.
 struct FakePanel {
-    static inline FakePanel* current = nullptr;
     static constexpr std::uint32_t kInvalid = 0xFFFFFFFF;  // a pipe that could not be opened
 
     // Script
@@ -41,22 +56,27 @@ struct FakePanel {
     int writes = 0;
     std::uint32_t nextHandle = 0x100;
 
-    FakePanel() { current = this; }
-    ~FakePanel() { current = nullptr; }
+    FakePanel() = default;
+    FakePanel(const FakePanel&) = delete;
+    FakePanel& operator=(const FakePanel&) = delete;
 
-    static UsbApi api() {
+    static FakePanel& of(void* context) { return *static_cast<FakePanel*>(context); }
+
+    UsbApi api() {
         UsbApi a;
-        a.getDeviceCount = [](const char* id) -> std::uint32_t {
-            current->checkId(id);
-            current->log << QStringLiteral("count");
-            if (current->deviceCount == 0) {
-                errno = current->countErrno;
+        a.context = this;
+        a.getDeviceCount = [](void* c, const char* id) -> std::uint32_t {
+            auto& p = of(c);
+            p.checkId(id);
+            p.log << QStringLiteral("count");
+            if (p.deviceCount == 0) {
+                errno = p.countErrno;
             }
-            return current->deviceCount;
+            return p.deviceCount;
         };
-        a.open = [](std::uint32_t instance, const char* id, const char* endpoint,
+        a.open = [](void* c, std::uint32_t instance, const char* id, const char* endpoint,
                     std::uint32_t direction, std::uint32_t reserved) -> std::uint32_t {
-            auto& p = *current;
+            auto& p = of(c);
             p.checkId(id);
             if (instance != p.instance || reserved != 0 ||
                 std::strcmp(endpoint, "\\MCHP_EP1") != 0 || direction > 1) {
@@ -71,8 +91,8 @@ struct FakePanel {
             p.open[++p.nextHandle] = kind;
             return p.nextHandle;
         };
-        a.close = [](std::uint32_t handle) -> std::uint32_t {
-            auto& p = *current;
+        a.close = [](void* c, std::uint32_t handle) -> std::uint32_t {
+            auto& p = of(c);
             if (handle == kInvalid) {  // the link closes what it opened, failed or not
                 errno = EINVAL;
                 return 0;
@@ -89,10 +109,10 @@ struct FakePanel {
             }
             return 1;
         };
-        a.getDllVersion = []() -> std::uint32_t { return 0x01000000; };
-        a.write = [](std::uint32_t handle, void* data, std::uint32_t length,
+        a.getDllVersion = [](void*) -> std::uint32_t { return 0x01000000; };
+        a.write = [](void* c, std::uint32_t handle, void* data, std::uint32_t length,
                      std::uint32_t* transferred, std::uint32_t timeoutMs) -> std::uint32_t {
-            auto& p = *current;
+            auto& p = of(c);
             p.log << QStringLiteral("write %1").arg(timeoutMs);
             if (handle == kInvalid) {
                 errno = EINVAL;
@@ -109,9 +129,9 @@ struct FakePanel {
             *transferred = 64;
             return 1;
         };
-        a.read = [](std::uint32_t handle, void* data, std::uint32_t length,
+        a.read = [](void* c, std::uint32_t handle, void* data, std::uint32_t length,
                     std::uint32_t* transferred, std::uint32_t timeoutMs) -> std::uint32_t {
-            auto& p = *current;
+            auto& p = of(c);
             p.log << QStringLiteral("read %1").arg(timeoutMs);
             if (handle == kInvalid) {
                 errno = EINVAL;
@@ -127,6 +147,16 @@ struct FakePanel {
             return 1;
         };
         return a;
+    }
+
+    // A callback of the link's that notes, in the log, the moment it ran
+    // (while the pipes are open) and the outcome's failing step.
+    template <typename Outcome>
+    WhileOpen<Outcome> noting() {
+        return [this](const Outcome& outcome) {
+            log << (outcome.failure ? QStringLiteral("failed at ") + stepName(outcome.failure->step)
+                                    : QStringLiteral("done"));
+        };
     }
 
     void checkId(const char* id) {

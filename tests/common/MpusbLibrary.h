@@ -6,7 +6,7 @@
 
 #include "UsbEntryPoints.h"
 
-struct MpusbLibrary : UsbApi {
+struct MpusbLibrary : UsbEntryPoints {
     QLibrary library{qEnvironmentVariable("LUMI_BIN_DIR") + "/libmpusbapi.so"};
     // Short names for the two calls tests make most.
     MPUSBGetDLLVersionFn& version = getDllVersion;
@@ -17,7 +17,8 @@ struct MpusbLibrary : UsbApi {
     MpusbLibrary& operator=(const MpusbLibrary&) = delete;
 
     bool load() {
-        return library.load() &&
-               resolveUsbApi(*this, [this](const char* name) { return library.resolve(name); });
+        return library.load() && resolveEntryPoints(*this, [this](const char* name) {
+                   return library.resolve(name);
+               });
     }
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BinDir.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -17,13 +19,7 @@ class PanelSimProcess {
 public:
     // The folder of the built programs and libmpusbapi.so: LUMI_BIN_DIR, else
     // build/bin beside the running program's folder.
-    static QString binDir() {
-        const QString fromEnv = qEnvironmentVariable("LUMI_BIN_DIR");
-        if (!fromEnv.isEmpty()) {
-            return fromEnv;
-        }
-        return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../bin");
-    }
+    static QString binDir() { return builtBinDir(); }
 
     // Started at once. withState: the panel keeps its memory in statePath(),
     // for tests to look at.

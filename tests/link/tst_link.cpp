@@ -16,9 +16,7 @@ QByteArray sampleText(int n) {
     return t;
 }
 
-const QString kTextSentS = QString::fromUtf16(kTextSent);
-const QString kSendFailedS = QString::fromUtf16(kSendFailed);
-const QString kReadFailedS = QString::fromUtf16(kReadTextFailed);
+using Step = LinkFailure::Step;
 
 }  // namespace
 
@@ -50,10 +48,11 @@ private slots:
 
     void failureKeepsLibraryErrno_data();
     void failureKeepsLibraryErrno();
-    void refusedAccessIsSaidAndNamesTheFix_data();
-    void refusedAccessIsSaidAndNamesTheFix();
+    void failedOpenIsTheFailingStep_data();
+    void failedOpenIsTheFailingStep();
     void reasonBelongsToItsOwnExchange();
     void otherInstance();
+    void twoPanelsInOneProcess();
 };
 
 void TestLink::presence_data() {
@@ -71,7 +70,7 @@ void TestLink::presence() {
     QFETCH(bool, present);
     FakePanel panel;
     panel.deviceCount = count;
-    PanelLink link(FakePanel::api());
+    PanelLink link(panel.api());
     QCOMPARE(link.panelPresent(), present);
     QCOMPARE(panel.log, QStringList{"count"});
     QVERIFY(panel.faults.isEmpty());
@@ -80,31 +79,31 @@ void TestLink::presence() {
 void TestLink::sendChunks_data() {
     QTest::addColumn<int>("length");
     QTest::addColumn<QList<int>>("chunkSizes");
-    QTest::addColumn<QString>("confirmation");
-    QTest::newRow("1") << 1 << QList<int>{1} << kTextSentS;
-    QTest::newRow("62: one full chunk") << 62 << QList<int>{62} << kTextSentS;
-    QTest::newRow("63") << 63 << QList<int>{62, 1} << kTextSentS;
-    QTest::newRow("124") << 124 << QList<int>{62, 62} << kTextSentS;
-    QTest::newRow("199") << 199 << QList<int>{62, 62, 62, 13} << kTextSentS;
-    QTest::newRow("200: 199 go") << 200 << QList<int>{62, 62, 62, 13}
-                                 << QString::fromUtf16(kTextSentTruncated);
-    QTest::newRow("300: 199 go") << 300 << QList<int>{62, 62, 62, 13}
-                                 << QString::fromUtf16(kTextSentTruncated);
+    QTest::addColumn<int>("cut");
+    QTest::newRow("1") << 1 << QList<int>{1} << 0;
+    QTest::newRow("62: one full chunk") << 62 << QList<int>{62} << 0;
+    QTest::newRow("63") << 63 << QList<int>{62, 1} << 0;
+    QTest::newRow("124") << 124 << QList<int>{62, 62} << 0;
+    QTest::newRow("199") << 199 << QList<int>{62, 62, 62, 13} << 0;
+    QTest::newRow("200: 199 go") << 200 << QList<int>{62, 62, 62, 13} << 1;
+    QTest::newRow("300: 199 go") << 300 << QList<int>{62, 62, 62, 13} << 101;
 }
 
 void TestLink::sendChunks() {
     QFETCH(int, length);
     QFETCH(QList<int>, chunkSizes);
-    QFETCH(QString, confirmation);
+    QFETCH(int, cut);
     FakePanel panel;
-    LoggingDialogs dialogs(panel);
-    PanelLink link(FakePanel::api());
+    PanelLink link(panel.api());
     // Leftovers from an earlier request must not reach the panel in a chunk.
     link.outReport().fill(0xEE);
 
     const QByteArray text = sampleText(length);
-    sendText(link, dialogs, text);
+    const SendOutcome sent = sendText(link, text, panel.noting<SendOutcome>());
 
+    QVERIFY(sent.ok());
+    QCOMPARE(sent.sentChars, qsizetype(length - cut));
+    QCOMPARE(sent.cutChars, qsizetype(cut));
     QCOMPARE(panel.received.size(), chunkSizes.size());
     int offset = 0;
     for (qsizetype i = 0; i < chunkSizes.size(); ++i) {
@@ -120,28 +119,27 @@ void TestLink::sendChunks() {
     for (qsizetype i = 0; i < chunkSizes.size(); ++i) {
         expected << "write 1000";
     }
-    expected << "close r"
-             << "close w"
-             << "confirm: " + confirmation;
+    expected << "done"
+             << "close r"
+             << "close w";
     QCOMPARE(panel.log, expected);
     QVERIFY(panel.faults.isEmpty());
 }
 
 void TestLink::sendOneLetterByteForByte() {
     FakePanel panel;
-    LoggingDialogs dialogs(panel);
-    PanelLink link(FakePanel::api());
-    sendText(link, dialogs, "A");
+    PanelLink link(panel.api());
+    QVERIFY(sendText(link, "A").ok());
     QCOMPARE(panel.received.size(), 1);
     QCOMPARE(bytesOf(panel.received[0]), QByteArray::fromHex("5800 41") + QByteArray(61, '\0'));
 }
 
 void TestLink::sendEmptyOpensNothing() {
     FakePanel panel;
-    LoggingDialogs dialogs(panel);
-    PanelLink link(FakePanel::api());
-    sendText(link, dialogs, QByteArray());
-    QCOMPARE(panel.log, QStringList{"error: Aucun texte a envoyer !"});
+    PanelLink link(panel.api());
+    const SendOutcome sent = sendText(link, QByteArray(), panel.noting<SendOutcome>());
+    QVERIFY(sent.nothingToSend && !sent.ok() && !sent.failure);
+    QVERIFY(panel.log.isEmpty());
 }
 
 void TestLink::sendFailure_data() {
@@ -158,10 +156,16 @@ void TestLink::sendFailure() {
     QFETCH(int, failAt);
     FakePanel panel;
     panel.failWriteAt = failAt;
-    LoggingDialogs dialogs(panel);
-    PanelLink link(FakePanel::api());
-    sendText(link, dialogs, sampleText(length));
+    panel.failErrno = EPIPE;
+    PanelLink link(panel.api());
+    const SendOutcome sent = sendText(link, sampleText(length), panel.noting<SendOutcome>());
 
+    QVERIFY(sent.failure);
+    QCOMPARE(sent.failure->step, Step::Write);
+    QCOMPARE(sent.failure->chunk, failAt);
+    QCOMPARE(sent.failure->chunks, (length + 61) / 62);
+    QCOMPARE(sent.failure->error, EPIPE);
+    QCOMPARE(sent.sentChars, qsizetype((failAt - 1) * 62));
     QCOMPARE(panel.received.size(), failAt - 1);
     for (qsizetype i = 0; i < panel.received.size(); ++i) {
         QCOMPARE(int(panel.received[i][1]), int(i * 62));
@@ -170,8 +174,9 @@ void TestLink::sendFailure() {
     for (int i = 0; i < failAt; ++i) {
         expected << "write 1000";
     }
-    // The dialog comes before the pipes close; no success follows.
-    expected << "error: " + kSendFailedS << "close r"
+    // Told before the pipes close; no chunk follows.
+    expected << "failed at write"
+             << "close r"
              << "close w";
     QCOMPARE(panel.log, expected);
     QVERIFY(panel.faults.isEmpty());
@@ -213,21 +218,23 @@ void TestLink::readText() {
     std::memcpy(panel.reply.data(), reply.constData(), 64);
     panel.failWriteAt = writeFails ? 1 : 0;
     panel.failRead = readFails;
-    LoggingDialogs dialogs(panel);
-    PanelLink link(FakePanel::api());
+    PanelLink link(panel.api());
 
-    const auto got = ::readText(link, dialogs);
+    const TextRead got = ::readText(link, panel.noting<TextRead>());
 
     QStringList expected{"open w", "open r", "write 1000"};
     if (!writeFails) {
         expected << "read 6000";
     }
     if (text.isEmpty()) {
-        QVERIFY(!got.has_value());
-        expected << "error: " + kReadFailedS;
+        QVERIFY(got.failure);
+        const Step step = writeFails ? Step::Write : readFails ? Step::Read : Step::Refused;
+        QCOMPARE(got.failure->step, step);
+        expected << "failed at " + stepName(step);
     } else {
-        QVERIFY(got.has_value());
-        QCOMPARE(*got, text);
+        QVERIFY(got.ok());
+        QCOMPARE(got.text, text);
+        expected << "done";
     }
     expected << "close r"
              << "close w";
@@ -242,17 +249,17 @@ void TestLink::readClockFailures_data() {
     QTest::addColumn<bool>("writeFails");
     QTest::addColumn<bool>("readFails");
     QTest::addColumn<QStringList>("log");
-    const QString readErr = "error: Erreur lecture usb - Débranchez & rebranchez la carte !";
-    const QString writeErr = "error: Erreur ecriture usb - Débranchez & rebranchez la carte !";
-    QTest::newRow("nak 0x55") << 0x55 << false << false
-                              << QStringList{"open w", "open r",  "write 1000", "read 5000",
-                                             readErr,  "close r", "close w"};
+    QTest::newRow("nak 0x55")
+        << 0x55 << false << false
+        << QStringList{"open w",  "open r", "write 1000", "read 5000", "failed at refused",
+                       "close r", "close w"};
     QTest::newRow("read fails") << 0xAA << false << true
-                                << QStringList{"open w", "open r",  "write 1000", "read 5000",
-                                               readErr,  "close r", "close w"};
+                                << QStringList{"open w",    "open r",         "write 1000",
+                                               "read 5000", "failed at read", "close r",
+                                               "close w"};
     QTest::newRow("write fails") << 0xAA << true << false
-                                 << QStringList{"open w", "open r",  "write 1000",
-                                                writeErr, "close r", "close w"};
+                                 << QStringList{"open w",          "open r",  "write 1000",
+                                                "failed at write", "close r", "close w"};
 }
 
 void TestLink::readClockFailures() {
@@ -264,15 +271,12 @@ void TestLink::readClockFailures() {
     panel.reply = reportOf({ack, 23, 59, 59, 31, 12, 7, 0xD9, 7, 30, 1});
     panel.failWriteAt = writeFails ? 1 : 0;
     panel.failRead = readFails;
-    LoggingDialogs dialogs(panel);
-    PanelLink link(FakePanel::api());
-    PanelClock clock{1, 2, 3, 4, 5, 2006, 7, 8, 0};
+    PanelLink link(panel.api());
 
-    QVERIFY(!::readClock(link, dialogs, clock));
+    const ClockRead read = ::readClock(link, panel.noting<ClockRead>());
+    QVERIFY(read.failure);
+    QCOMPARE(read.failure->transfer, read.failure->step);
     QCOMPARE(panel.log, log);
-    // The record keeps what it held.
-    const PanelClock before{1, 2, 3, 4, 5, 2006, 7, 8, 0};
-    QCOMPARE(fields(clock), fields(before));
 }
 
 void TestLink::writeClock_data() {
@@ -280,18 +284,14 @@ void TestLink::writeClock_data() {
     QTest::addColumn<bool>("writeFails");
     QTest::addColumn<bool>("readFails");
     QTest::addColumn<QStringList>("tail");
-    const QString done = "confirm: Heure / Date / Alarme mises à jour !";
-    const QString failed = "error: Erreur usb - Débranchez & rebranchez la carte !";
-    QTest::newRow("ack") << 0xAA << false << false
-                         << QStringList{"read 5000", "close r", "close w", done};
-    QTest::newRow("reply 0x00 still done")
-        << 0x00 << false << false << QStringList{"read 5000", "close r", "close w", done};
-    QTest::newRow("reply 0x55 still done")
-        << 0x55 << false << false << QStringList{"read 5000", "close r", "close w", done};
+    const QStringList done{"read 5000", "done", "close r", "close w"};
+    QTest::newRow("ack") << 0xAA << false << false << done;
+    QTest::newRow("reply 0x00 still done") << 0x00 << false << false << done;
+    QTest::newRow("reply 0x55 still done") << 0x55 << false << false << done;
     QTest::newRow("read fails") << 0xAA << false << true
-                                << QStringList{"read 5000", failed, "close r", "close w"};
+                                << QStringList{"read 5000", "failed at read", "close r", "close w"};
     QTest::newRow("write fails") << 0xAA << true << false
-                                 << QStringList{failed, "close r", "close w"};
+                                 << QStringList{"failed at write", "close r", "close w"};
 }
 
 void TestLink::writeClock() {
@@ -303,13 +303,15 @@ void TestLink::writeClock() {
     panel.reply = reportOf({ack});
     panel.failWriteAt = writeFails ? 1 : 0;
     panel.failRead = readFails;
-    LoggingDialogs dialogs(panel);
-    PanelLink link(FakePanel::api());
+    PanelLink link(panel.api());
     link.outReport().fill(0xEE);
     const PanelClock clock{9, 5, 0, 14, 7, 2009, 7, 30, 1};
 
-    ::writeClock(link, dialogs, clock);
+    const ClockWrite written = ::writeClock(link, clock, panel.noting<ClockWrite>());
 
+    QCOMPARE(written.ok(), !writeFails && !readFails);
+    QCOMPARE(written.result,
+             written.ok() ? ClockWrite::Result::Written : ClockWrite::Result::Failed);
     QCOMPARE(panel.log, QStringList({"open w", "open r", "write 1000"}) + tail);
     QCOMPARE(link.outReport()[0], 0x34);
     // Bytes 11..63 are not the clock's: they keep what was there.
@@ -322,38 +324,37 @@ void TestLink::writeClock() {
 // until a clock read succeeded): the link sends zeros as they are.
 void TestLink::writeClockSendsZerosAsTheyAre() {
     FakePanel panel;
-    LoggingDialogs dialogs(panel);
-    PanelLink link(FakePanel::api());
+    PanelLink link(panel.api());
     PanelClock clock;
     clock.alarmHour = 7;
     clock.alarmOn = 1;
-    ::writeClock(link, dialogs, clock);
+    QVERIFY(::writeClock(link, clock).ok());
     QCOMPARE(panel.received.size(), 1);
     QCOMPARE(bytesOf(panel.received.last()).left(11),
              QByteArray::fromHex("34 00 00 00 00 00 00 00 07 00 01"));
-    QCOMPARE(panel.log.last(), "confirm: Heure / Date / Alarme mises à jour !");
 }
 
 void TestLink::outReportLeftovers() {
     FakePanel panel;
     panel.reply = reportOf({0xAA, 12, 0, 0, 1, 1, 7, 0xD9, 0, 0, 0});
-    LoggingDialogs dialogs(panel);
-    PanelLink link(FakePanel::api());
+    PanelLink link(panel.api());
 
     // At program start the buffer is all zero.
-    QVERIFY(::readText(link, dialogs).has_value());
+    QVERIFY(::readText(link).ok());
     QCOMPARE(bytesOf(panel.received.last()), QByteArray::fromHex("8500") + QByteArray(62, '\0'));
 
-    ::writeClock(link, dialogs, PanelClock{9, 5, 0, 14, 7, 2009, 7, 30, 1});
+    ::writeClock(link, PanelClock{9, 5, 0, 14, 7, 2009, 7, 30, 1});
     // A text read after a clock write carries the clock's bytes 2..10 along.
-    QVERIFY(::readText(link, dialogs).has_value());
+    QVERIFY(::readText(link).ok());
     QCOMPARE(bytesOf(panel.received.last()),
              QByteArray::fromHex("85 00 05 00 0E 07 07 D9 07 1E 01") + QByteArray(53, '\0'));
 
     // A chunk clears everything after its text; the clock read keeps that.
-    sendText(link, dialogs, "AB");
-    PanelClock clock;
-    QVERIFY(::readClock(link, dialogs, clock));
+    sendText(link, "AB");
+    const ClockRead read = ::readClock(link);
+    QVERIFY(read.ok());
+    QCOMPARE(read.record.hour, quint8(12));
+    QCOMPARE(read.record.year, quint16(2009));
     QCOMPARE(bytesOf(panel.received.last()),
              QByteArray::fromHex("4300 4142") + QByteArray(60, '\0'));
     QVERIFY(panel.open.empty());
@@ -375,103 +376,105 @@ void TestLink::failureKeepsLibraryErrno() {
     panel.failErrno = err;
     panel.failRead = readFails;
     panel.failWriteAt = readFails ? 0 : 1;
-    RecordingDialogs dialogs;
-    PanelLink link(FakePanel::api());
+    PanelLink link(panel.api());
     errno = ENOENT;  // stale, from before the exchange
-    QVERIFY(!::readText(link, dialogs));
+    const TextRead read = ::readText(link);
+    QVERIFY(read.failure);
+    QCOMPARE(read.failure->error, err);
     QCOMPARE(link.lastError(), err);
 }
 
-void TestLink::refusedAccessIsSaidAndNamesTheFix_data() {
+void TestLink::failedOpenIsTheFailingStep_data() {
     QTest::addColumn<int>("operation");  // 0 send, 1 text read, 2 clock read, 3 clock write
     QTest::addColumn<int>("openErrno");
     QTest::addColumn<int>("transferErrno");  // of a write that fails on an open pipe
-    QTest::addColumn<QString>("firstLine");
-    QTest::addColumn<bool>("accessLine");
-    const QString send = "Redémarrez , ou rebranchez la carte !";
-    const QString readText = "Ré-essayez, ou Débranchez & rebranchez la carte !";
-    const QString clockRead = "Erreur ecriture usb - Débranchez & rebranchez la carte !";
-    const QString clockWrite = "Erreur usb - Débranchez & rebranchez la carte !";
-    QTest::newRow("send, open refused") << 0 << EACCES << 0 << send << true;
-    QTest::newRow("text read, open refused") << 1 << EACCES << 0 << readText << true;
-    QTest::newRow("clock read, open refused") << 2 << EACCES << 0 << clockRead << true;
-    QTest::newRow("clock write, open refused") << 3 << EACCES << 0 << clockWrite << true;
-    QTest::newRow("write refused") << 0 << 0 << EACCES << send << true;
-    QTest::newRow("unplugged") << 1 << ENODEV << 0 << readText << false;
-    QTest::newRow("timed out") << 3 << 0 << ETIMEDOUT << clockWrite << false;
-    QTest::newRow("no reason") << 2 << 0 << 0 << clockRead << false;
+    QTest::newRow("send, open refused") << 0 << EACCES << 0;
+    QTest::newRow("text read, open refused") << 1 << EACCES << 0;
+    QTest::newRow("clock read, open refused") << 2 << EACCES << 0;
+    QTest::newRow("clock write, open refused") << 3 << EACCES << 0;
+    QTest::newRow("write refused") << 0 << 0 << EACCES;
+    QTest::newRow("unplugged") << 1 << ENODEV << 0;
+    QTest::newRow("timed out") << 3 << 0 << ETIMEDOUT;
+    QTest::newRow("no reason") << 2 << 0 << 0;
 }
 
-// Without the right to open the panel, replugging never helps: the dialog
-// keeps its text and says what does.
-void TestLink::refusedAccessIsSaidAndNamesTheFix() {
+// A pipe that could not be opened shows as the write that met it; the
+// outcome says the open failed, with the open's reason.
+void TestLink::failedOpenIsTheFailingStep() {
     QFETCH(int, operation);
     QFETCH(int, openErrno);
     QFETCH(int, transferErrno);
-    QFETCH(QString, firstLine);
-    QFETCH(bool, accessLine);
     FakePanel panel;
     panel.openErrno = openErrno;
     panel.failWriteAt = openErrno == 0 ? 1 : 0;
     panel.failErrno = transferErrno;
-    RecordingDialogs dialogs;
-    PanelLink link(FakePanel::api());
-    PanelClock clock{9, 5, 0, 14, 7, 2009, 7, 30, 1};
+    PanelLink link(panel.api());
+    const PanelClock clock{9, 5, 0, 14, 7, 2009, 7, 30, 1};
+    std::optional<LinkFailure> failure;
     switch (operation) {
         case 0:
-            QVERIFY(!::sendText(link, dialogs, "AB"));
+            failure = sendText(link, "AB").failure;
             break;
         case 1:
-            QVERIFY(!::readText(link, dialogs));
+            failure = ::readText(link).failure;
             break;
         case 2:
-            QVERIFY(!::readClock(link, dialogs, clock));
+            failure = ::readClock(link).failure;
             break;
         default:
-            QVERIFY(!::writeClock(link, dialogs, clock));
+            failure = ::writeClock(link, clock).failure;
             break;
     }
-    QCOMPARE(dialogs.shown.size(), 1);
-    QCOMPARE(dialogs.shown[0].kind, RecordingDialogs::Kind::Error);
-    const QStringList lines = dialogs.shown[0].text.split(u'\n');
-    QCOMPARE(lines.value(0), firstLine);
-    QCOMPARE(lines.size(), accessLine ? 2 : 1);
-    if (accessLine) {
-        QCOMPARE(lines[1],
-                 "Accès au panneau refusé : installez la règle udev "
-                 "70-lumiboard-panel.rules (voir le README, Dépannage).");
-    }
-    QCOMPARE(link.lastError(), openErrno != 0 ? openErrno : transferErrno);
+    QVERIFY(failure);
+    QCOMPARE(failure->step, openErrno != 0 ? Step::Open : Step::Write);
+    QCOMPARE(failure->transfer, Step::Write);
+    QCOMPARE(failure->error, openErrno != 0 ? openErrno : transferErrno);
     QVERIFY(panel.faults.isEmpty());
 }
 
 // A refused exchange, then one that fails for another cause: the second
-// dialog must not blame the rights.
+// outcome must not blame the rights.
 void TestLink::reasonBelongsToItsOwnExchange() {
     FakePanel panel;
     panel.openErrno = EACCES;
-    RecordingDialogs dialogs;
-    PanelLink link(FakePanel::api());
-    QVERIFY(!::readText(link, dialogs));
-    QCOMPARE(link.lastError(), EACCES);
+    PanelLink link(panel.api());
+    QCOMPARE(::readText(link).failure->error, EACCES);
     panel.openErrno = 0;
     panel.reply = reportOf({0x55});  // a refused command: no library failure
-    QVERIFY(!::readText(link, dialogs));
+    const TextRead refused = ::readText(link);
+    QCOMPARE(refused.failure->step, Step::Refused);
+    QCOMPARE(refused.failure->error, 0);
     QCOMPARE(link.lastError(), 0);
-    QCOMPARE(dialogs.shown.last().text, "Ré-essayez, ou Débranchez & rebranchez la carte !");
 }
 
 void TestLink::otherInstance() {
     FakePanel panel;
     panel.instance = 2;
     panel.deviceCount = 2;
-    PanelLink link(FakePanel::api(), 2);
+    PanelLink link(panel.api(), 2);
     QVERIFY(!link.panelPresent());  // two panels are instances 0 and 1
     panel.deviceCount = 3;
     QVERIFY(link.panelPresent());
-    RecordingDialogs dialogs;
-    QVERIFY(::sendText(link, dialogs, "A"));
+    QVERIFY(sendText(link, "A").ok());
     QVERIFY(panel.faults.isEmpty());
+}
+
+// Each fake keeps its state in itself: two panels, two links, no crossing.
+void TestLink::twoPanelsInOneProcess() {
+    FakePanel first;
+    FakePanel second;
+    second.reply = reportOf({0xAA, 0, 'z'});
+    second.failWriteAt = 2;
+    PanelLink one(first.api());
+    PanelLink two(second.api());
+    QVERIFY(sendText(one, "un").ok());
+    QCOMPARE(::readText(two).text, QByteArray("z"));
+    QVERIFY(!sendText(two, "deux").ok());
+    QCOMPARE(first.received.size(), 1);
+    QCOMPARE(bytesOf(first.received[0]).mid(2, 2), QByteArray("un"));
+    QCOMPARE(second.received.size(), 1);
+    QCOMPARE(second.received[0][0], CMD_READ_TEXT);
+    QVERIFY(first.open.empty() && second.open.empty());
 }
 
 QTEST_GUILESS_MAIN(TestLink)

@@ -4,7 +4,6 @@
 #include "ClockTransfer.h"
 #include "PanelFirmware.h"
 #include "PanelSimProcess.h"
-#include "RecordingDialogs.h"
 #include "Session.h"
 #include "TextTransfer.h"
 #include "USB2Lib.h"
@@ -12,9 +11,8 @@
 class TestLinkEndToEnd : public QObject {
     Q_OBJECT
 
+    UsbLibrary library_;
     UsbApi api_;
-
-    static QStringList errorsAndConfirms(const RecordingDialogs& d) { return d.texts(); }
 
 private slots:
     void initTestCase();
@@ -29,9 +27,10 @@ private slots:
 };
 
 void TestLinkEndToEnd::initTestCase() {
-    RecordingDialogs dialogs;
-    QVERIFY2(LoadUsbLibrary(api_, dialogs, usbLibraryFileName(), {PanelSimProcess::binDir()}),
-             qPrintable(dialogs.texts().join(" / ")));
+    const LibraryLoad load =
+        library_.load(usbLibraryFileName(), {PanelSimProcess::binDir()}, QString());
+    QVERIFY2(load.ok(), qPrintable(load.loaderError));
+    api_ = load.api;
 }
 
 void TestLinkEndToEnd::presence() {
@@ -41,7 +40,7 @@ void TestLinkEndToEnd::presence() {
     PanelLink link(api_);
     QVERIFY(link.panelPresent());
 
-    qputenv("MPUSBAPI_VIRTUAL", QDir(panel.folder()).filePath("nobody.sock").toLocal8Bit());
+    qputenv(MPUSBAPI_VIRTUAL_VARIABLE, QDir(panel.folder()).filePath("nobody.sock").toLocal8Bit());
     QVERIFY(!link.panelPresent());
 }
 
@@ -64,14 +63,11 @@ void TestLinkEndToEnd::sendThenReadBack() {
     QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
     panel.select();
     PanelLink link(api_);
-    RecordingDialogs dialogs;
 
-    sendText(link, dialogs, sent);
-    QCOMPARE(dialogs.texts(), QStringList{QString::fromUtf16(kTextSent)});
-    const auto text = readText(link, dialogs);
-    QVERIFY(text.has_value());
-    QCOMPARE(*text, readBack);
-    QCOMPARE(dialogs.shown.size(), 1);
+    QVERIFY(sendText(link, sent).ok());
+    const TextRead text = readText(link);
+    QVERIFY(text.ok());
+    QCOMPARE(text.text, readBack);
 }
 
 void TestLinkEndToEnd::clockWriteThenRead() {
@@ -79,15 +75,14 @@ void TestLinkEndToEnd::clockWriteThenRead() {
     QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
     panel.select();
     PanelLink link(api_);
-    RecordingDialogs dialogs;
 
-    writeClock(link, dialogs, PanelClock{9, 5, 0, 14, 7, 2009, 7, 30, 1});
-    QCOMPARE(dialogs.texts(), QStringList{QString::fromUtf16(kClockWritten)});
+    QVERIFY(writeClock(link, PanelClock{9, 5, 0, 14, 7, 2009, 7, 30, 1}).ok());
 
-    PanelClock clock;
-    QVERIFY(readClock(link, dialogs, clock));
+    const ClockRead read = readClock(link);
+    QVERIFY(read.ok());
+    QVERIFY(read.timeValid && read.dateValid);
+    const PanelClock& clock = read.record;
     const ClockFields view = clockFields(clock);
-    QCOMPARE(dialogs.shown.size(), 1);
     // The panel's clock runs on from what it was given.
     QCOMPARE(int(clock.hour), 9);
     QCOMPARE(int(clock.minute), 5);
@@ -95,7 +90,6 @@ void TestLinkEndToEnd::clockWriteThenRead() {
     QCOMPARE(view.date, "14/7/2009");
     QCOMPARE(view.alarm, "7:30");
     QVERIFY(view.alarmArmed);
-    QCOMPARE(view.alarmCaption, "désactiver sonnerie de 7:30");
     QCOMPARE(int(clock.alarmOn), 1);
 }
 
@@ -104,17 +98,11 @@ void TestLinkEndToEnd::nak() {
     QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
     panel.select();
     PanelLink link(api_);
-    RecordingDialogs dialogs;
 
-    QVERIFY(!readText(link, dialogs).has_value());
-    PanelClock clock{1, 2, 3, 4, 5, 2006, 0, 0, 0};
-    QVERIFY(!readClock(link, dialogs, clock));
-    QCOMPARE(int(clock.year), 2006);
+    QCOMPARE(readText(link).failure->step, LinkFailure::Step::Refused);
+    QCOMPARE(readClock(link).failure->step, LinkFailure::Step::Refused);
     // The clock write does not look at the reply.
-    writeClock(link, dialogs, clock);
-    QCOMPARE(dialogs.texts(),
-             QStringList({QString::fromUtf16(kReadTextFailed), QString::fromUtf16(kClockReadFailed),
-                          QString::fromUtf16(kClockWritten)}));
+    QVERIFY(writeClock(link, PanelClock{1, 2, 3, 4, 5, 2006, 0, 0, 0}).ok());
 }
 
 void TestLinkEndToEnd::writeFailsAtThirdChunk() {
@@ -122,15 +110,16 @@ void TestLinkEndToEnd::writeFailsAtThirdChunk() {
     QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
     panel.select();
     PanelLink link(api_);
-    RecordingDialogs dialogs;
     QByteArray text;
     for (int i = 0; i < 199; ++i) {
         text.append(static_cast<char>('a' + i % 26));
     }
 
-    sendText(link, dialogs, text);
-    QCOMPARE(dialogs.texts(), QStringList{QString::fromUtf16(kSendFailed)});
-    QCOMPARE(dialogs.shown[0].kind, RecordingDialogs::Kind::Error);
+    const SendOutcome sent = sendText(link, text);
+    QVERIFY(sent.failure);
+    QCOMPARE(sent.failure->chunk, 3);
+    QCOMPARE(sent.failure->chunks, 4);
+    QCOMPARE(sent.sentChars, 124);
     // Two chunks reached the panel, the third and fourth never did.
     QFile stateFile(panel.statePath());
     QVERIFY(stateFile.open(QIODevice::ReadOnly));
@@ -144,13 +133,12 @@ void TestLinkEndToEnd::clockReplyOutOfRange() {
     QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
     panel.select();
     PanelLink link(api_);
-    RecordingDialogs dialogs;
-    PanelClock clock;
 
-    QVERIFY(readClock(link, dialogs, clock));
+    const ClockRead read = readClock(link);
+    QVERIFY(read.ok());
+    QVERIFY(!read.timeValid && !read.dateValid);
+    const PanelClock& clock = read.record;
     const ClockFields view = clockFields(clock);
-    QCOMPARE(dialogs.texts(), QStringList({QString::fromUtf16(kPanelTimeWrong),
-                                           QString::fromUtf16(kPanelDateWrong)}));
     QCOMPARE(view.time, "24:0:0");
     QCOMPARE(view.date, "32/13/2009");
     QCOMPARE(view.alarm, "6:5");
@@ -162,18 +150,17 @@ void TestLinkEndToEnd::unpluggedAfterStart() {
     QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
     panel.select();
     PanelLink link(api_);
-    RecordingDialogs dialogs;
     QVERIFY(link.panelPresent());
-    QVERIFY(readText(link, dialogs).has_value());
+    QVERIFY(readText(link).ok());
 
     // Gone now: the opens give nothing usable and the first write fails.
-    sendText(link, dialogs, "Bonjour");
-    PanelClock clock{9, 5, 0, 14, 7, 2009, 0, 0, 0};
-    QVERIFY(!readClock(link, dialogs, clock));
-    writeClock(link, dialogs, clock);
-    QCOMPARE(dialogs.texts(), QStringList({QString::fromUtf16(kSendFailed),
-                                           QString::fromUtf16(kClockWriteFailedOnRead),
-                                           QString::fromUtf16(kClockWriteFailed)}));
+    const std::optional<LinkFailure> failures[] = {
+        sendText(link, "Bonjour").failure, readClock(link).failure,
+        writeClock(link, PanelClock{9, 5, 0, 14, 7, 2009, 0, 0, 0}).failure};
+    for (const auto& failure : failures) {
+        QVERIFY(failure);
+        QCOMPARE(failure->transfer, LinkFailure::Step::Write);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLinkEndToEnd)

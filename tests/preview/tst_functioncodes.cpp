@@ -11,14 +11,20 @@ class TestFunctionCodes : public QObject {
 private slots:
     void tableFollowsTheMenu() {
         QString codes;
+        QString speeds;
         QSet<QString> items;
         for (const FunctionCode& f : kFunctionCodes) {
-            QCOMPARE(qstrlen(f.code), 2u);
-            QCOMPARE(f.code[0], '#');
-            codes += QLatin1Char(f.code[1]);
+            const QString text = functionCodeText(f);
+            QCOMPARE(text.size(), 2);
+            QCOMPARE(text[0], u'#');
+            codes += text[1];
+            if (f.menu == CodeMenu::Speed) {
+                speeds += text[1];
+            }
             items.insert(QString::fromLatin1(f.itemName));
         }
         QCOMPARE(codes, QStringLiteral("IHDTPN01234B"));
+        QCOMPARE(speeds, QStringLiteral("01234"));
         QCOMPARE(items.size(), 12);
         QCOMPARE(QString::fromUtf16(kFunctionCodes[0].caption), QStringLiteral("-> Inverse vidéo"));
         QCOMPARE(QString::fromUtf16(kFunctionCodes[3].caption), QStringLiteral("-> Température"));
@@ -26,6 +32,29 @@ private slots:
         QCOMPARE(QString::fromUtf16(kFunctionCodes[6].caption), QStringLiteral("0 (très lent)"));
         QCOMPARE(QString::fromUtf16(kFunctionCodes[10].caption), QStringLiteral("4 (rapide)"));
         QCOMPARE(QString::fromUtf16(kFunctionCodes[11].caption), QStringLiteral("-> Beep"));
+    }
+
+    // What the preview does for each code character: those the preview
+    // imitates, and the panel's own that it passes over.
+    void effects_data() {
+        QTest::addColumn<char>("letter");
+        QTest::addColumn<int>("effect");
+        QTest::newRow("I") << 'I' << int(CodeEffect::Inverse);
+        QTest::newRow("H") << 'H' << int(CodeEffect::Time);
+        QTest::newRow("D") << 'D' << int(CodeEffect::Date);
+        QTest::newRow("P") << 'P' << int(CodeEffect::FontMini);
+        QTest::newRow("N") << 'N' << int(CodeEffect::FontMaxi);
+        QTest::newRow("B") << 'B' << int(CodeEffect::Beep);
+        QTest::newRow("T") << 'T' << int(CodeEffect::None);
+        QTest::newRow("speed 3") << '3' << int(CodeEffect::None);
+        QTest::newRow("lower case i") << 'i' << int(CodeEffect::None);
+        QTest::newRow("not a code") << 'Z' << int(CodeEffect::None);
+        QTest::newRow("zero byte") << '\0' << int(CodeEffect::None);
+    }
+    void effects() {
+        QFETCH(char, letter);
+        QFETCH(int, effect);
+        QCOMPARE(int(codeEffect(letter)), effect);
     }
 
     void insertsAtCaret_data() {

@@ -59,7 +59,7 @@ private slots:
     void drawsEveryLedAtItsPlace() {
         FixedClock clock;
         CountingBeeper beeper;
-        Preview preview(clock, beeper, dir_.path());
+        Preview preview(clock, beeper, dir_.path(), QString());
         preview.reset();
         QImage canvas = blankCanvas();
         const QImage unlit = picture(kUnlitLedFile);
@@ -98,7 +98,7 @@ private slots:
         QFETCH(QByteArray, file);
         FixedClock clock;
         CountingBeeper beeper;
-        Preview preview(clock, beeper, dir_.path());
+        Preview preview(clock, beeper, dir_.path(), QString());
         preview.reset();
         QImage canvas = blankCanvas();
         QVERIFY(!preview.tick(canvas, kOrigin));
@@ -134,7 +134,7 @@ private slots:
     void invalidBitmap() {
         FixedClock clock;
         CountingBeeper beeper;
-        Preview preview(clock, beeper, dir_.path());
+        Preview preview(clock, beeper, dir_.path(), QString());
         preview.reset();
         QFile file(path(kLitLedFile));
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -162,7 +162,7 @@ private slots:
         QFETCH(int, keep);
         FixedClock clock;
         CountingBeeper beeper;
-        Preview preview(clock, beeper, dir_.path());
+        Preview preview(clock, beeper, dir_.path(), QString());
         preview.reset();
         QFile picture(path(file.constData()));
         QVERIFY(picture.open(QIODevice::ReadWrite));
@@ -191,7 +191,7 @@ private slots:
         QVERIFY(QDir::setCurrent(dir_.path()));
         FixedClock clock;
         CountingBeeper beeper;
-        Preview preview(clock, beeper);
+        Preview preview(clock, beeper, QString(), QString());
         preview.reset();
         QImage canvas = blankCanvas();
         QVERIFY(!preview.tick(canvas, kOrigin));
@@ -256,7 +256,7 @@ private slots:
         QVERIFY(QFile::remove(path(kUnlitLedFile)));
         FixedClock clock;
         CountingBeeper beeper;
-        Preview preview(clock, beeper, dir_.path());
+        Preview preview(clock, beeper, dir_.path(), QString());
         QImage canvas = blankCanvas();
         for (int i = 0; i < 5; ++i) {
             QVERIFY(!preview.tick(canvas, kOrigin));

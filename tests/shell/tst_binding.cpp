@@ -1,6 +1,5 @@
 #include <QtTest>
 
-#include "RecordingDialogs.h"
 #include "USB2Lib.h"
 
 // The binding against real shared libraries: the project's own, a missing
@@ -13,55 +12,51 @@ private slots:
     }
 
     void missingLibrary() {
-        RecordingDialogs dialogs;
-        UsbApi api;
-        QVERIFY(!LoadUsbLibrary(api, dialogs, QStringLiteral("libmpusbapi-absent.so"),
-                                {QDir::tempPath()}));
-        QCOMPARE(dialogs.texts(), QStringList{"Fichier libmpusbapi-absent.so introuvable"});
-        QCOMPARE(dialogs.shown[0].kind, RecordingDialogs::Kind::Message);
-        QVERIFY(api.open == nullptr);
+        UsbLibrary library;
+        const LibraryLoad load =
+            library.load(QStringLiteral("libmpusbapi-absent.so"), {QDir::tempPath()}, QString());
+        QCOMPARE(load.result, LibraryLoad::Result::NotFound);
+        QCOMPARE(load.fileName, QStringLiteral("libmpusbapi-absent.so"));
+        QVERIFY(load.api.open == nullptr);
     }
 
     void libraryLackingAnEntryPoint() {
-        RecordingDialogs dialogs;
-        UsbApi api;
-        QVERIFY(!LoadUsbLibrary(api, dialogs, usbLibraryFileName(), {QStringLiteral(NOWRITE_DIR)}));
-        QCOMPARE(dialogs.texts(), QStringList{"Erreur lors du chargement de libmpusbapi.so"});
-        QVERIFY2(api.open == nullptr, "a failed binding leaves the api untouched");
+        UsbLibrary library;
+        const LibraryLoad load =
+            library.load(usbLibraryFileName(), {QStringLiteral(NOWRITE_DIR)}, QString());
+        QCOMPARE(load.result, LibraryLoad::Result::EntryPointMissing);
+        QVERIFY2(load.api.open == nullptr, "a failed binding gives no entry point");
     }
 
-    // A file that is there but won't load is not "introuvable": the loader says why.
+    // A file that is there but won't load is not "not found": the loader says why.
     void libraryThatWillNotLoad() {
         QTemporaryDir dir;
         QFile broken(dir.filePath(usbLibraryFileName()));
         QVERIFY(broken.open(QIODevice::WriteOnly));
         broken.write("not a shared library");
         broken.close();
-        RecordingDialogs dialogs;
-        UsbApi api;
+        UsbLibrary library;
         // The project's good library further down the search is not taken instead.
-        QVERIFY(!LoadUsbLibrary(api, dialogs, usbLibraryFileName(),
-                                {dir.path(), qEnvironmentVariable("LUMI_BIN_DIR")}));
-        QCOMPARE(dialogs.shown.size(), 1);
-        QCOMPARE(dialogs.shown[0].kind, RecordingDialogs::Kind::Message);
-        const QStringList lines = dialogs.shown[0].text.split(QLatin1Char('\n'));
-        QCOMPARE(lines.size(), 2);
-        QCOMPARE(lines[0], QStringLiteral("Erreur lors du chargement de libmpusbapi.so"));
-        QVERIFY2(lines[1].contains(broken.fileName()), qPrintable(lines[1]));
-        QVERIFY(api.open == nullptr);
+        const LibraryLoad load = library.load(
+            usbLibraryFileName(), {dir.path(), qEnvironmentVariable("LUMI_BIN_DIR")}, QString());
+        QCOMPARE(load.result, LibraryLoad::Result::WillNotLoad);
+        QVERIFY2(load.loaderError.contains(broken.fileName()), qPrintable(load.loaderError));
+        QVERIFY(load.api.open == nullptr);
     }
 
+    // Found through the program's folder, as an installed program finds it.
     void projectLibraryBindsAllSix() {
-        RecordingDialogs dialogs;
-        UsbApi api;
-        QVERIFY(LoadUsbLibrary(api, dialogs, usbLibraryFileName(),
-                               {qEnvironmentVariable("LUMI_BIN_DIR")}));
-        QVERIFY(dialogs.shown.isEmpty());
+        UsbLibrary library;
+        const LibraryLoad load =
+            library.load(usbLibraryFileName(), {}, qEnvironmentVariable("LUMI_BIN_DIR"));
+        QVERIFY(load.ok());
+        const UsbApi& api = load.api;
         QVERIFY(api.open && api.close && api.getDllVersion && api.getDeviceCount && api.read &&
                 api.write);
+        QCOMPARE(api.getDllVersion(api.context), MPUSB_DLL_VERSION);
         // A malformed identifier finds no panel and opens nothing.
-        QCOMPARE(api.getDeviceCount("vid_zz&pid_000c"), 0u);
-        QCOMPARE(api.open(0, "vid_04d8", kEndpoint, 0, 0), MPUSB_INVALID_HANDLE);
+        QCOMPARE(api.getDeviceCount(api.context, "vid_zz&pid_000c"), 0u);
+        QCOMPARE(api.open(api.context, 0, "vid_04d8", kEndpoint, 0, 0), MPUSB_INVALID_HANDLE);
     }
 };
 

@@ -17,16 +17,17 @@ class TestLumiboardEndToEnd : public QObject {
     SystemClock clock;
     SilentBeeper beeper;
     RecordingDialogs dialogs;
+    UsbLibrary library;  // outlives every window
+
+    LibraryLoad load() {
+        return library.load(usbLibraryFileName(), {PanelSimProcess::binDir()}, QString());
+    }
 
     std::unique_ptr<Tmodul> startWindow(bool readMemory) {
         dialogs.clear();
         dialogs.yesNoAnswers = {readMemory};
         auto w = std::make_unique<Tmodul>(TmodulSeams{
-            dialogs, clock, beeper,
-            [](UsbApi& api, Dialogs& d) {
-                return LoadUsbLibrary(api, d, usbLibraryFileName(), {PanelSimProcess::binDir()});
-            },
-            PanelSimProcess::binDir()});
+            dialogs, clock, beeper, [this] { return load(); }, PanelSimProcess::binDir(), {}});
         if (!w->FormCreate()) {
             return nullptr;
         }
@@ -39,11 +40,11 @@ class TestLumiboardEndToEnd : public QObject {
 
     // Fills the panel through the library, as an earlier session would have.
     void fillPanel(const QByteArray& text, const PanelClock& clock) {
-        UsbApi api;
-        QVERIFY(LoadUsbLibrary(api, dialogs, usbLibraryFileName(), {PanelSimProcess::binDir()}));
-        PanelLink link(api);
-        QVERIFY(sendText(link, dialogs, text));
-        QVERIFY(writeClock(link, dialogs, clock));
+        const LibraryLoad loaded = load();
+        QVERIFY(loaded.ok());
+        PanelLink link(loaded.api);
+        QVERIFY(sendText(link, text).ok());
+        QVERIFY(writeClock(link, clock).ok());
     }
 
 private slots:

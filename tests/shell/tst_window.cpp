@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "AppSetup.h"
+#include "BinDir.h"
 #include "FakeSeams.h"
 #include "FirmwareUsb.h"
 #include "PictureButton.h"
@@ -62,8 +63,7 @@ class TestWindow : public QObject {
             dialogs->yesNoAnswers = {*readMemory};
         }
         modul = std::make_unique<Tmodul>(TmodulSeams{
-            *dialogs, clock, beeper, [](UsbApi& api, Dialogs&) { return FirmwareUsb::load(api); },
-            qEnvironmentVariable("LUMI_BIN_DIR")});
+            *dialogs, clock, beeper, [this] { return usb->loaded(); }, builtBinDir(), {}});
         routeAltKeys(*QCoreApplication::instance(), *modul);
         [&] { QVERIFY(modul->FormCreate()); }();
         if (show) {
@@ -219,8 +219,10 @@ private slots:
         // A panel plugged in later changes nothing: the test is never repeated.
         usb->present = true;
         w.hide();
+        QSignalSpy ticks(w.Timer1, &QTimer::timeout);
         w.show();
-        QTest::qWait(20);
+        // Ticks come after the queued start-up a show would schedule.
+        QTRY_VERIFY(ticks.count() >= 2);
         QVERIFY(!w.envcBtn->isEnabled());
         QCOMPARE(dialogs->shown.size(), 1);
     }
@@ -311,10 +313,17 @@ private slots:
         Tmodul& w = start(false);
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
+        QSignalSpy clicks(w.envcBtn, &QAbstractButton::clicked);
+        QSignalSpy envoyer(w.Envoyer1, &QMenu::aboutToShow);
         QTest::keyClick(&w, Qt::Key_E, Qt::AltModifier);
-        QTest::qWait(50);
+        // Alt+I, which opens "&Insérer", is handled after Alt+E: once it shows,
+        // Alt+E has had whatever effect it would have had.
+        QTest::keyClick(&w, Qt::Key_I, Qt::AltModifier);
+        QTRY_VERIFY(w.texte1->isVisible());
+        QCOMPARE(clicks.count(), 0);
+        QCOMPARE(envoyer.count(), 0);
         QCOMPARE(usb->writes, 0);
-        QVERIFY(!w.Envoyer1->isVisible());
+        QTest::keyClick(w.texte1, Qt::Key_Escape);
     }
 
     void clockReadThenAlarmThenWrite() {
@@ -510,14 +519,16 @@ private slots:
 
     void ticksBeforeStartUpDoNothing() {
         Tmodul& w = start(false, {}, false);
-        QTest::qWait(200);  // several ticks before FormShow
+        QSignalSpy ticks(w.Timer1, &QTimer::timeout);
+        QTRY_VERIFY(ticks.count() >= 4);  // several ticks before FormShow
         QVERIFY(dialogs->shown.isEmpty());
+        QCOMPARE(w.preview().engine().shifts(), quint64(0));
         QCOMPARE(w.ledCanvas().pixel(31 + 9, 53 + 9), QColor(Qt::transparent).rgba());
     }
 
     void ticksDrawTheMatrixInsideTheFrame() {
         Tmodul& w = start(false);
-        const QImage unlit(QDir(qEnvironmentVariable("LUMI_BIN_DIR")).filePath("led_gris.bmp"));
+        const QImage unlit(QDir(builtBinDir()).filePath("led_gris.bmp"));
         QVERIFY(!unlit.isNull());
         const QPoint centre(unlit.width() / 2, unlit.height() / 2);
         // The first LED at the frame's corner + 15, the last one 19 and 9 pitches on.
@@ -531,15 +542,14 @@ private slots:
     // froze while it was open, even after the file was back.
     void previewGoesOnWhileThePictureReportIsOpen() {
         QTemporaryDir pictures;
-        const QDir from(qEnvironmentVariable("LUMI_BIN_DIR"));
+        const QDir from(builtBinDir());
         for (const char* name : {kUnlitLedFile, kLitLedFile}) {
             QVERIFY(QFile::copy(from.filePath(name), pictures.filePath(name)));
         }
         OpenReportDialogs open;
         usb->present = false;
         modul = std::make_unique<Tmodul>(TmodulSeams{
-            open, clock, beeper, [](UsbApi& api, Dialogs&) { return FirmwareUsb::load(api); },
-            pictures.path()});
+            open, clock, beeper, [this] { return usb->loaded(); }, pictures.path(), {}});
         Tmodul& w = *modul;
         QVERIFY(w.FormCreate());
         w.show();
@@ -551,9 +561,12 @@ private slots:
         QVERIFY(unlit.resize(100));
         unlit.close();
         bool wentOn = false;
+        bool tickedWhileOpen = false;
         int reportsWhileOpen = -1;
         open.during = [&] {
-            QTest::qWait(300);  // failing ticks meanwhile: still the one report
+            // Failing ticks meanwhile: still the one report.
+            QSignalSpy ticks(w.Timer1, &QTimer::timeout);
+            tickedWhileOpen = QTest::qWaitFor([&] { return ticks.count() >= 6; });
             reportsWhileOpen = int(open.rec.shown.size());
             QVERIFY(unlit.open(QIODevice::WriteOnly | QIODevice::Truncate));
             unlit.write(whole);
@@ -564,6 +577,7 @@ private slots:
         QTRY_VERIFY(reportsWhileOpen >= 0);
         QCOMPARE(open.rec.texts().mid(1), QStringList{"Bitmap image is not valid."});
         QCOMPARE(open.rec.shown.last().kind, Kind::ErrorReport);
+        QVERIFY(tickedWhileOpen);
         QCOMPARE(reportsWhileOpen, 2);  // the no-panel notice and this report
         QVERIFY2(wentOn, "the preview goes on while the report is open");
         modul.reset();

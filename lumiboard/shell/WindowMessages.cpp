@@ -1,0 +1,176 @@
+#include "WindowMessages.h"
+
+#include <cerrno>
+
+#include "ReportCoding.h"
+
+namespace {
+
+// Start-up.
+constexpr char16_t kNoPanel[] = u"Pas de Journal lumineux connecté sur port USB.";
+constexpr char16_t kReadMemory[] = u"Lire la mémoire du Journal ?";
+constexpr char16_t kLibraryMissing[] = u"La librairie MPUSBAPI.DLL est introuvable !";
+
+// The text transfer.
+constexpr char16_t kNoTextToSend[] = u"Aucun texte a envoyer !";
+constexpr char16_t kSendFailed[] = u"Redémarrez , ou rebranchez la carte !";
+constexpr char16_t kTextSent[] = u"Texte envoyé !";
+constexpr char16_t kTextSentCut[] =
+    u"Texte envoyé ! Seuls les %1 premiers caractères ont été envoyés.";
+constexpr char16_t kReadTextFailed[] = u"Ré-essayez, ou Débranchez & rebranchez la carte !";
+
+// The clock transfer.
+constexpr char16_t kClockWriteFailedOnRead[] =
+    u"Erreur ecriture usb - Débranchez & rebranchez la carte !";
+constexpr char16_t kClockReadFailed[] = u"Erreur lecture usb - Débranchez & rebranchez la carte !";
+constexpr char16_t kPanelTimeWrong[] = u"L\"Heure du montage est incorrecte !";
+constexpr char16_t kPanelDateWrong[] = u"La date du panneau est incorrecte !";
+constexpr char16_t kClockWriteFailed[] = u"Erreur usb - Débranchez & rebranchez la carte !";
+constexpr char16_t kClockWritten[] = u"Heure / Date / Alarme mises à jour !";
+constexpr char16_t kClockUnknown[] =
+    u"Heure du panneau inconnue : lisez-la d'abord par le menu Lire > Heure/date/alarme !";
+
+// Second line of a failure's dialog when the panel is there but this user
+// may not open it (errno EACCES): replugging never helps, the udev rule does.
+constexpr char16_t kNoAccessLine[] =
+    u"Accès au panneau refusé : installez la règle udev 70-lumiboard-panel.rules "
+    u"(voir le README, Dépannage).";
+
+// The alarm menu.
+constexpr char16_t kAlarmTitle[] = u"Réveil";
+constexpr char16_t kAlarmPrompt[] = u"Entrez l`heure de réveil... (ex. 12:34)";
+constexpr char16_t kAlarmEntryWrong[] = u"Heure incorrecte !";
+constexpr char16_t kNotAnInteger[] = u"'%1' is not a valid integer value";
+constexpr char16_t kDisarmedCaption[] = u"Activer";
+constexpr char16_t kArmedCaption[] = u"désactiver sonnerie de ";
+
+QString text(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
+
+// A failure's text: the operation's own, then the reason when the library
+// gave one worth a line of its own.
+QString failureText(int error, const char16_t* first) {
+    QString shown = text(first);
+    if (error == EACCES) {
+        shown += u'\n' + text(kNoAccessLine);
+    }
+    return shown;
+}
+
+QString n(unsigned value) {
+    return QString::number(value);
+}
+
+}  // namespace
+
+void WindowMessages::libraryNotBound(const LibraryLoad& load) {
+    const QString loading = QStringLiteral("Erreur lors du chargement de ") + load.fileName;
+    switch (load.result) {
+        case LibraryLoad::Result::NotFound:
+            dialogs_.message(QStringLiteral("Fichier ") + load.fileName +
+                             QStringLiteral(" introuvable"));
+            break;
+        case LibraryLoad::Result::WillNotLoad:
+            dialogs_.message(loading + u'\n' + load.loaderError);
+            break;
+        case LibraryLoad::Result::EntryPointMissing:
+            dialogs_.message(loading);
+            break;
+        case LibraryLoad::Result::Loaded:
+            return;
+    }
+    dialogs_.message(text(kLibraryMissing));
+}
+
+void WindowMessages::noPanel(int error) {
+    // A panel this user may not open counts as none; say why.
+    dialogs_.confirm(failureText(error, kNoPanel));
+}
+
+bool WindowMessages::askReadMemory() {
+    return dialogs_.askYesNo(text(kReadMemory));
+}
+
+void WindowMessages::whileOpen(const SendOutcome& outcome) {
+    if (outcome.failure) {
+        dialogs_.error(failureText(outcome.failure->error, kSendFailed));
+    }
+}
+
+void WindowMessages::afterSend(const SendOutcome& outcome) {
+    if (outcome.nothingToSend) {
+        dialogs_.error(text(kNoTextToSend));
+    } else if (outcome.ok()) {
+        // Say so when the tail of a long text stayed on the PC.
+        dialogs_.confirm(outcome.cutChars > 0 ? text(kTextSentCut).arg(kMaxSentChars)
+                                              : text(kTextSent));
+    }
+}
+
+void WindowMessages::whileOpen(const TextRead& outcome) {
+    if (outcome.failure) {
+        dialogs_.error(failureText(outcome.failure->error, kReadTextFailed));
+    }
+}
+
+void WindowMessages::whileOpen(const ClockRead& outcome) {
+    if (outcome.failure) {
+        const bool atWrite = outcome.failure->transfer == LinkFailure::Step::Write;
+        dialogs_.error(failureText(outcome.failure->error,
+                                   atWrite ? kClockWriteFailedOnRead : kClockReadFailed));
+        return;
+    }
+    if (!outcome.timeValid) {
+        dialogs_.error(text(kPanelTimeWrong));
+    }
+    if (!outcome.dateValid) {
+        dialogs_.error(text(kPanelDateWrong));
+    }
+}
+
+void WindowMessages::whileOpen(const ClockWrite& outcome) {
+    if (outcome.failure) {
+        dialogs_.error(failureText(outcome.failure->error, kClockWriteFailed));
+    }
+}
+
+void WindowMessages::afterClockWrite(const ClockWrite& outcome) {
+    switch (outcome.result) {
+        case ClockWrite::Result::Written:
+            dialogs_.confirm(text(kClockWritten));
+            break;
+        case ClockWrite::Result::Unknown:
+            dialogs_.error(text(kClockUnknown));
+            break;
+        case ClockWrite::Result::Failed:
+            break;  // told while the pipes were open
+    }
+}
+
+std::optional<QString> WindowMessages::askAlarmEntry() {
+    return dialogs_.inputText(text(kAlarmTitle), text(kAlarmPrompt), kAlarmEntryMaxLength);
+}
+
+void WindowMessages::alarmRefused(const AlarmEntry& entry) {
+    if (const auto* bad = std::get_if<NotANumber>(&entry)) {
+        dialogs_.reportError(text(kNotAnInteger).arg(bad->text));
+    } else if (std::holds_alternative<OutOfRange>(entry)) {
+        dialogs_.message(text(kAlarmEntryWrong));
+    }
+}
+
+void WindowMessages::reportError(const QString& message) {
+    dialogs_.reportError(message);
+}
+
+QString WindowMessages::alarmCaption(bool armed, const QString& entry) {
+    return armed ? text(kArmedCaption) + entry : text(kDisarmedCaption);
+}
+
+QString WindowMessages::clockSummary(const PanelClock& c) {
+    QString s = QStringLiteral("Heure ") + n(c.hour) + u':' + n(c.minute) + u':' + n(c.second);
+    s += QStringLiteral("    Date ") + n(c.day) + u'/' + n(c.month) + u'/' + n(c.year);
+    s += QStringLiteral("    Réveil activé ") + n(c.alarmHour) + u':' + n(c.alarmMinute);
+    return s;
+}
