@@ -2,6 +2,7 @@
 
 #include <QHash>
 
+#include "Output.h"
 #include "ReportCoding.h"
 #include "mpusbapi.h"
 
@@ -232,6 +233,7 @@ QString usageText() {
                "                            codes de fonction tels quels : #I, #H, ...)\n"
                "  send -                    envoie le texte lu sur l'entrée standard\n"
                "  send --file FICHIER       envoie le texte du fichier (UTF-8)\n"
+               "                            (entrée standard ou fichier : %3 Kio au plus)\n"
                "  read                      affiche le texte du panneau\n"
                "  clock                     affiche l'heure, la date et le réveil du panneau\n"
                "  clock --sync              met le panneau à l'heure de cet ordinateur\n"
@@ -242,7 +244,8 @@ QString usageText() {
                "Options :\n"
                "  --json                    sortie JSON (status, read, clock)\n"
                "  --replace                 send : remplace par « ? » les caractères que\n"
-               "                            le panneau ne connaît pas (sinon refus)\n"
+               "                            le panneau ne connaît pas et les caractères de\n"
+               "                            contrôle (sinon refus)\n"
                "  --virtual SOCKET          panneau virtuel (panelsim) : comme %2\n"
                "  --instance N              le N-ième panneau branché (0 = le premier)\n"
                "  -h, --help                cette aide\n"
@@ -251,5 +254,6 @@ QString usageText() {
                "Codes de sortie : 0 fait, 1 échec du panneau, 2 usage, 3 pas de panneau,\n"
                "4 librairie introuvable.\n")
         .arg(kMaxSentChars)
-        .arg(QStringLiteral(MPUSBAPI_VIRTUAL_VARIABLE));
+        .arg(QStringLiteral(MPUSBAPI_VIRTUAL_VARIABLE))
+        .arg(kMaxInputBytes / 1024);
 }

@@ -73,12 +73,16 @@ std::optional<QString> Run::message(int& exitCode) {
         const bool opened = inv_.source == TextSource::Stdin
                                 ? file.open(stdin, QIODevice::ReadOnly)
                                 : (file.setFileName(inv_.fileName), file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = opened ? file.readAll() : QByteArray();
+        // One byte past the limit tells a text that is too long from one that fits.
+        const QByteArray bytes = opened ? file.read(kMaxInputBytes + 1) : QByteArray();
+        const QString source =
+            inv_.source == TextSource::Stdin ? QStringLiteral("l'entrée standard") : inv_.fileName;
         if (!opened || file.error() != QFileDevice::NoError) {
-            complain(unreadableInputMessage(inv_.source == TextSource::Stdin
-                                                ? QStringLiteral("l'entrée standard")
-                                                : inv_.fileName,
-                                            file.errorString()));
+            complain(unreadableInputMessage(source, file.errorString()));
+            return std::nullopt;
+        }
+        if (bytes.size() > kMaxInputBytes) {
+            complain(inputTooLongMessage(source));
             return std::nullopt;
         }
         text = oneLine(QString::fromUtf8(bytes));
@@ -130,7 +134,7 @@ int Run::read() {
     if (inv_.json) {
         output_.out += textJson(read.text);
     } else {
-        say(read.text);
+        say(output_.terminal ? terminalSafe(read.text) : read.text);
     }
     return kExitDone;
 }
@@ -138,7 +142,12 @@ int Run::read() {
 int Run::writeClock(const PanelClock& record) {
     const ClockWrite written = session_.writeClock(record);
     if (written.failure) {
-        return failed(Operation::WriteClock, *written.failure);
+        const int code = failed(Operation::WriteClock, *written.failure);
+        if (written.failure->step != LinkFailure::Step::Open) {
+            // The request may have left: a stalled panel applies it when it wakes.
+            complain(clockMayBeWrittenMessage());
+        }
+        return code;
     }
     say(clockWrittenMessage());
     return kExitDone;

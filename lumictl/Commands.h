@@ -22,6 +22,7 @@ enum ExitCode : int {
 struct CommandOutput {
     QByteArray out;
     QByteArray err;
+    bool terminal = false;  // stdout is a terminal: panel text is shown safely
 };
 
 // lumictl's version line.

@@ -48,7 +48,16 @@ QByteArray statusJson(bool present, quint32 instance) {
 }
 
 QByteArray textJson(const QString& text) {
-    return line({{"text", text}});
+    // QJsonDocument leaves DEL and the C1 controls raw; a terminal would act on them.
+    QString escaped;
+    for (const QChar c : QString::fromUtf8(line({{"text", text}}))) {
+        if (c.unicode() >= 0x7F && c.unicode() <= 0x9F) {
+            escaped += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped.toUtf8();
 }
 
 QByteArray clockJson(const PanelClock& clock, bool timeValid, bool dateValid) {
@@ -85,7 +94,10 @@ std::variant<QString, RefusedCharacter> panelText(const QString& text, bool repl
     qsizetype position = 0;
     for (const char32_t c : text.toUcs4()) {
         ++position;
-        const bool receivable = c != 0 && c <= 0xFFFF && cp1252::encodeChar(char16_t(c)) >= 0;
+        // A control character would act on the panel's firmware or on whoever
+        // reads the text back on a terminal.
+        const bool receivable =
+            !isControlCharacter(c) && c <= 0xFFFF && cp1252::encodeChar(char16_t(c)) >= 0;
         if (receivable) {
             out.append(QChar(char16_t(c)));
         } else if (replace) {
@@ -209,4 +221,32 @@ QString clockWrittenMessage() {
 
 QString unreadableInputMessage(const QString& source, const QString& reason) {
     return QStringLiteral("lecture impossible de %1 : %2").arg(source, reason);
+}
+
+bool isControlCharacter(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+QString terminalSafe(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (isControlCharacter(c.unicode())) {
+            out += QStringLiteral("\\x") +
+                   QStringLiteral("%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString inputTooLongMessage(const QString& source) {
+    return QStringLiteral("%1 dépasse %2 Kio : rien n'est envoyé")
+        .arg(source)
+        .arg(kMaxInputBytes / 1024);
+}
+
+QString clockMayBeWrittenMessage() {
+    return QStringLiteral("l'heure a pu être écrite : relisez-la");
 }

@@ -54,6 +54,21 @@ struct RefusedCharacter {
 std::variant<QString, RefusedCharacter> panelText(const QString& text, bool replace);
 QString refusalMessage(const RefusedCharacter& refused);
 
+// A character a terminal acts on instead of showing: C0 controls, DEL and
+// the C1 controls.
+bool isControlCharacter(char32_t c);
+// The panel's text as a terminal may show it: each control character as
+// \xHH, so a text holding escape sequences cannot drive the terminal.
+QString terminalSafe(const QString& text);
+
+// The most a text from standard input or a file may hold, in bytes.
+inline constexpr qsizetype kMaxInputBytes = 64 * 1024;
+QString inputTooLongMessage(const QString& source);
+
+// A clock write that failed after its request left: the panel may have
+// applied it all the same.
+QString clockMayBeWrittenMessage();
+
 // A text read from a file or standard input as one line: the final line end
 // goes, inner line ends become blanks (the message is a single line).
 QString oneLine(const QString& text);

@@ -1,6 +1,8 @@
 // lumictl: the panel from the command line, on lumiboard's own session core.
 #include <cstdio>
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 
 #include "Commands.h"
@@ -39,6 +41,7 @@ int main(int argc, char** argv) {
     UsbLibrary usb;  // loaded once, kept until the process ends
     PanelSession session(clock);
     CommandOutput output;
+    output.terminal = isatty(fileno(stdout)) != 0;
     const int code = runCommand(
         inv, session,
         [&usb, &programDir] { return usb.load(usbLibraryFileName(), {}, programDir); }, clock,

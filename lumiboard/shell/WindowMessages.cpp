@@ -36,6 +36,13 @@ constexpr char16_t kNoAccessLine[] =
     u"Accès au panneau refusé : installez la règle udev 70-lumiboard-panel.rules "
     u"(voir le README, Dépannage).";
 
+// Second line when another program holds the panel (errno EBUSY).
+constexpr char16_t kBusyLine[] =
+    u"Panneau occupé par un autre programme : réessayez dans un instant.";
+// Second line of a failed clock write whose request left: a stalled panel
+// applies it when it wakes.
+constexpr char16_t kClockMayBeWritten[] = u"L'heure a pu être écrite : relisez-la.";
+
 // The alarm menu.
 constexpr char16_t kAlarmTitle[] = u"Réveil";
 constexpr char16_t kAlarmPrompt[] = u"Entrez l`heure de réveil... (ex. 12:34)";
@@ -54,6 +61,8 @@ QString failureText(int error, const char16_t* first) {
     QString shown = text(first);
     if (error == EACCES) {
         shown += u'\n' + text(kNoAccessLine);
+    } else if (error == EBUSY) {
+        shown += u'\n' + text(kBusyLine);
     }
     return shown;
 }
@@ -130,9 +139,14 @@ void WindowMessages::whileOpen(const ClockRead& outcome) {
 }
 
 void WindowMessages::whileOpen(const ClockWrite& outcome) {
-    if (outcome.failure) {
-        dialogs_.error(failureText(outcome.failure->error, kClockWriteFailed));
+    if (!outcome.failure) {
+        return;
     }
+    QString shown = failureText(outcome.failure->error, kClockWriteFailed);
+    if (outcome.failure->step != LinkFailure::Step::Open) {
+        shown += u'\n' + text(kClockMayBeWritten);
+    }
+    dialogs_.error(shown);
 }
 
 void WindowMessages::afterClockWrite(const ClockWrite& outcome) {

@@ -56,6 +56,7 @@ private slots:
     void panelTextCheck_data();
     void panelTextCheck();
     void oneLineText();
+    void terminalSafeText();
     void clockOutput();
     void reasons();
 };
@@ -190,6 +191,12 @@ void TestLumictlArgs::panelTextCheck_data() {
     QTest::newRow("emoji replaced") << "ab😀c" << true << "ab?c" << 0;
     QTest::newRow("zero would end the text") << QString("ab") + QChar(0) + "c" << false << "" << 3;
     QTest::newRow("Cyrillic replaced") << "Привет!" << true << QString("??????") + "!" << 0;
+    // Escape sequences would reach whoever reads the panel's text on a terminal.
+    QTest::newRow("ESC refused") << "a\x1b]0;x\ab" << false << "" << 2;
+    QTest::newRow("ESC and BEL replaced") << "a\x1b]0;x\ab" << true << "a?]0;x?b" << 0;
+    QTest::newRow("tab refused") << "a\tb" << false << "" << 2;
+    QTest::newRow("DEL refused") << "ab\x7f" << false << "" << 3;
+    QTest::newRow("C1 CSI refused") << QString("a") + QChar(0x9B) + "2J" << false << "" << 2;
 }
 
 void TestLumictlArgs::panelTextCheck() {
@@ -206,6 +213,15 @@ void TestLumictlArgs::panelTextCheck() {
     } else {
         QCOMPARE(std::get<QString>(checked), sent);
     }
+}
+
+void TestLumictlArgs::terminalSafeText() {
+    QCOMPARE(terminalSafe("Café #I"), QString("Café #I"));
+    QCOMPARE(terminalSafe("\x1b]0;x\a"), QString("\\x1B]0;x\\x07"));
+    QCOMPARE(terminalSafe(QString("a") + QChar(0x7F) + QChar(0x9B) + "b"), QString("a\\x7F\\x9Bb"));
+    // In JSON every control character is an escape, DEL and C1 included.
+    const QByteArray json = textJson(QString("\x1b[2J") + QChar(0x7F) + QChar(0x9B));
+    QCOMPARE(json, QByteArray("{\"text\":\"\\u001b[2J\\u007f\\u009b\"}\n"));
 }
 
 void TestLumictlArgs::oneLineText() {

@@ -172,6 +172,9 @@ void TestLumictlEndToEnd::usageErrors_data() {
     QTest::newRow("empty text") << QStringList{"send", ""} << "Aucun texte a envoyer !";
     QTest::newRow("no file") << QStringList{"send", "--file", "/nonexistent/m.txt"}
                              << "lecture impossible de /nonexistent/m.txt";
+    // An endless input is cut off at the limit, not read until memory runs out.
+    QTest::newRow("endless file") << QStringList{"send", "--file", "/dev/zero"}
+                                  << "/dev/zero dépasse 64 Kio";
 }
 
 // Refused before the panel is touched: the panel's text stays.

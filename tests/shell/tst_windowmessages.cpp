@@ -164,7 +164,26 @@ const QList<Case>& cases() {
              m.whileOpen(o);
              m.afterClockWrite(o);
          },
+         {{Kind::Error,
+           "Erreur usb - Débranchez & rebranchez la carte !\nL'heure a pu être "
+           "écrite : relisez-la."}}},
+        {"clock write: no pipe",
+         [](WindowMessages& m) {
+             ClockWrite o;
+             o.result = ClockWrite::Result::Failed;
+             o.failure = failure(S::Open, ENODEV);
+             m.whileOpen(o);
+         },
          {{Kind::Error, "Erreur usb - Débranchez & rebranchez la carte !"}}},
+        {"text read: another program holds the panel",
+         [](WindowMessages& m) {
+             TextRead o;
+             o.failure = failure(S::Write, EBUSY);
+             m.whileOpen(o);
+         },
+         {{Kind::Error,
+           "Ré-essayez, ou Débranchez & rebranchez la carte !\nPanneau occupé par "
+           "un autre programme : réessayez dans un instant."}}},
         {"clock unknown",
          [](WindowMessages& m) {
              ClockWrite o;
