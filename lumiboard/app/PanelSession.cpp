@@ -143,4 +143,11 @@ AlarmEntry PanelSession::armFromMenu(const QString& entry) {
 
 void PanelSession::setAlarmArmed(bool armed) {
     clock_.alarmOn = armed ? 1 : 0;
+    // The menu follows the box: one alarm, one state wherever it is switched.
+    if (armed && !alarmMenuArmed_) {
+        alarmMenuEntry_ = alarmTimeText(clock_);
+    } else if (!armed) {
+        alarmMenuEntry_.clear();
+    }
+    alarmMenuArmed_ = armed;
 }

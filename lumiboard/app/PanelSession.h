@@ -102,7 +102,8 @@ public:
     // Arms the alarm with the entry when the whole of it is a time of day;
     // otherwise changes nothing and says why.
     AlarmEntry armFromMenu(const QString& entry);
-    // The alarm check box.
+    // The alarm check box: arms or disarms the record and the menu alike
+    // (an armed menu keeps the entry it was armed with).
     void setAlarmArmed(bool armed);
 
     // True once the record's time and date came from the panel (or, without

@@ -178,12 +178,16 @@ void Tmodul::m_alarmClick() {
     showAlarmMenu();
     timelbl->setText(WindowMessages::clockSummary(panel.panelClock()));
     timelbl->adjustSize();  // the left edge stays, the width follows the text
+    // The mirror of disarming: box, field, caption and record say the same.
+    revchk->setChecked(true);  // runs revchkClick when it changes
+    showFromStart(revtxt, alarmTimeText(panel.panelClock()));
 }
 
 void Tmodul::revchkClick() {
     const bool armed = revchk->isChecked();
     session_.panel().setAlarmArmed(armed);
     revtxt->setEnabled(armed);
+    showAlarmMenu();
 }
 
 void Tmodul::texttxtChange() {

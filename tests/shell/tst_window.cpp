@@ -343,7 +343,8 @@ private slots:
         QCOMPARE(w.m_alarm->text(), QStringLiteral("&désactiver sonnerie de 7:30"));
         QVERIFY(w.timelbl->text().endsWith(QStringLiteral("Réveil activé 7:30")));
         QCOMPARE(w.timelbl->pos(), QPoint(14, 250));
-        QVERIFY2(!w.revchk->isChecked(), "arming from the menu leaves the box alone");
+        QVERIFY2(w.revchk->isChecked(), "arming from the menu ticks the box");
+        QCOMPARE(w.revtxt->text(), QStringLiteral("7:30"));
 
         w.m_sendheur->trigger();
         QCOMPARE(dialogs->shown.last().text,
@@ -381,6 +382,49 @@ private slots:
         QCOMPARE(w.revtxt->text(), QStringLiteral("6:5"));  // shown as read
     }
 
+    // Box, field, caption and record agree whichever way the alarm is armed
+    // or disarmed. Steps: "menu" (a click; with an entry when it asks), "box".
+    void alarmMenuAndBoxAgree_data() {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("armed");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("expectedEntry");  // the armed caption's time
+        const auto row = [](const char* name, const QStringList& steps, bool armed,
+                            const QString& field, const QString& entry) {
+            QTest::newRow(name) << steps << armed << field << entry;
+        };
+        row("menu arms", {"menu 7:30"}, true, "7:30", "7:30");
+        row("menu disarms", {"menu 7:30", "menu"}, false, "7:30", "");
+        row("menu re-arms", {"menu 7:30", "menu", "menu 06:05"}, true, "6:5", "06:05");
+        row("box disarms", {"menu 7:30", "box"}, false, "7:30", "");
+        row("box re-arms", {"menu 7:30", "box", "box"}, true, "7:30", "7:30");
+        row("box arms the menu", {"box"}, true, "", "0:0");
+        row("box then menu disarms", {"box", "menu"}, false, "", "");
+        row("box, menu, menu arms", {"box", "menu", "menu 8:15"}, true, "8:15", "8:15");
+    }
+    void alarmMenuAndBoxAgree() {
+        QFETCH(QStringList, steps);
+        QFETCH(bool, armed);
+        QFETCH(QString, field);
+        QFETCH(QString, expectedEntry);
+        Tmodul& w = start(false);
+        for (const QString& step : steps) {
+            if (step == "box") {
+                w.revchk->click();
+            } else {
+                dialogs->inputAnswers = {step.section(u' ', 1)};
+                w.m_alarm->trigger();
+            }
+        }
+        QCOMPARE(w.revchk->isChecked(), armed);
+        QCOMPARE(w.revtxt->isEnabled(), armed);
+        QCOMPARE(w.revtxt->text(), field);
+        QCOMPARE(w.panelClock().alarmOn, quint8(armed ? 1 : 0));
+        // The menu offers what a click would do next.
+        QCOMPARE(w.m_alarm->text(),
+                 armed ? "&désactiver sonnerie de " + expectedEntry : QStringLiteral("&Activer"));
+    }
+
     void refusedAlarmEntriesChangeNothing_data() {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("shown");
@@ -411,10 +455,12 @@ private slots:
         w.revchk->click();
         QCOMPARE(w.panelClock().alarmOn, quint8(1));
         QVERIFY(w.revtxt->isEnabled());
-        QCOMPARE(w.m_alarm->text(), QStringLiteral("&Activer"));
+        // The menu follows: its next click disarms, for the time the record holds.
+        QCOMPARE(w.m_alarm->text(), QStringLiteral("&désactiver sonnerie de 0:0"));
         w.revchk->click();
         QCOMPARE(w.panelClock().alarmOn, quint8(0));
         QVERIFY(!w.revtxt->isEnabled());
+        QCOMPARE(w.m_alarm->text(), QStringLiteral("&Activer"));
     }
 
     void insertion_data() {
