@@ -166,7 +166,15 @@ ClockRead Run::readClock() {
 }
 
 int Run::clock() {
-    // Even a write reads first: the panel's alarm is kept as it is.
+    // A write reads first, the panel held throughout: the panel's alarm is
+    // kept as it is, and no other program's change falls in between.
+    std::optional<PanelSession::Hold> hold;
+    if (inv_.clockAction != ClockAction::Show) {
+        hold.emplace(session_);
+        if (!hold->held()) {
+            return failed(Operation::WriteClock, panelBusy());
+        }
+    }
     const ClockRead read = readClock();
     if (read.failure) {
         return kExitFailed;
@@ -188,6 +196,10 @@ int Run::clock() {
 }
 
 int Run::alarm() {
+    const PanelSession::Hold hold(session_);
+    if (!hold.held()) {
+        return failed(Operation::WriteClock, panelBusy());
+    }
     const ClockRead read = readClock();
     if (read.failure) {
         return kExitFailed;

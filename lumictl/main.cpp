@@ -40,6 +40,9 @@ int main(int argc, char** argv) {
     SystemClock clock;
     UsbLibrary usb;  // loaded once, kept until the process ends
     PanelSession session(clock);
+    // One operation at a time per panel, with lumiboard and other lumictl runs.
+    session.setLockFile(panelLockPath(
+        panelLockFolder(), qEnvironmentVariable(MPUSBAPI_VIRTUAL_VARIABLE), inv.instance));
     CommandOutput output;
     output.terminal = isatty(fileno(stdout)) != 0;
     const int code = runCommand(

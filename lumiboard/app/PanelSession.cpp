@@ -2,6 +2,7 @@
 
 #include "ClockTransfer.h"
 #include "Cp1252.h"
+#include "ReportCoding.h"
 #include "TextTransfer.h"
 
 namespace {
@@ -60,6 +61,28 @@ PanelClock clockRunOn(const PanelClock& record, const QDateTime& takenAt, const 
 
 PanelSession::PanelSession(const Clock& clock) : pcClock_(clock) {}
 
+void PanelSession::setLockFile(const QString& path, std::chrono::milliseconds wait) {
+    lockWait_ = wait;
+    lock_.reset();
+    if (!path.isEmpty()) {
+        lock_.emplace(path);
+    }
+}
+
+PanelSession::Hold::Hold(PanelSession& session) : session_(session) {
+    if (session_.holds_ == 0 && session_.lock_ && !session_.lock_->acquire(session_.lockWait_)) {
+        return;
+    }
+    ++session_.holds_;
+    held_ = true;
+}
+
+PanelSession::Hold::~Hold() {
+    if (held_ && --session_.holds_ == 0 && session_.lock_) {
+        session_.lock_->release();
+    }
+}
+
 void PanelSession::bind(const UsbApi& api, std::uint32_t instance) {
     link_.emplace(api, instance);
 }
@@ -88,7 +111,15 @@ StartUp PanelSession::startUp() {
 
 SendOutcome PanelSession::sendText(const QString& fieldText,
                                    const WhileOpen<SendOutcome>& whileOpen) {
-    return ::sendText(*link_, cp1252::encode(fieldText), whileOpen);
+    const QByteArray text = cp1252::encode(fieldText);
+    const Hold hold(*this);
+    if (!hold.held() && !text.isEmpty()) {
+        SendOutcome outcome;
+        outcome.cutChars = std::max<qsizetype>(0, text.size() - kMaxSentChars);
+        outcome.failure = panelBusy();
+        return outcome;
+    }
+    return ::sendText(*link_, text, whileOpen);
 }
 
 PanelText PanelSession::readText(const WhileOpen<TextRead>& whileOpen) {
@@ -120,6 +151,13 @@ ClockWrite PanelSession::writeClock(const WhileOpen<ClockWrite>& whileOpen) {
 
 ClockWrite PanelSession::writeClock(const PanelClock& record,
                                     const WhileOpen<ClockWrite>& whileOpen) {
+    const Hold hold(*this);
+    if (!hold.held()) {
+        ClockWrite outcome;
+        outcome.result = ClockWrite::Result::Failed;
+        outcome.failure = panelBusy();
+        return outcome;
+    }
     return ::writeClock(*link_, record, whileOpen);
 }
 

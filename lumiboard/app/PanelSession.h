@@ -10,6 +10,7 @@
 #include "LinkOutcome.h"
 #include "PanelClock.h"
 #include "PanelLink.h"
+#include "PanelLock.h"
 #include "UsbApi.h"
 
 // The panel's clock as the window's fields show it after a read.
@@ -73,6 +74,27 @@ public:
     void bind(const UsbApi& api, std::uint32_t instance = 0);
     bool bound() const { return link_.has_value(); }
 
+    // The panel's lock file (panelLockPath()); the sends and clock writes then
+    // take their turn with other programs. Empty: no lock.
+    void setLockFile(const QString& path, std::chrono::milliseconds wait = kPanelLockWait);
+
+    // The panel held across several operations (a clock read, then the write
+    // built on it), so no other program of ours comes in between. Operations
+    // inside a hold take no lock of their own.
+    class Hold {
+    public:
+        explicit Hold(PanelSession& session);
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+        // False when another program kept the panel past the wait.
+        bool held() const { return held_; }
+
+    private:
+        PanelSession& session_;
+        bool held_ = false;
+    };
+
     Presence panelPresent();
     // The presence test of start-up; without a panel the record takes the
     // PC's time and date.
@@ -113,6 +135,9 @@ public:
 
 private:
     const Clock& pcClock_;
+    std::optional<PanelLock> lock_;
+    std::chrono::milliseconds lockWait_ = kPanelLockWait;
+    int holds_ = 0;                  // nested holds of the lock
     std::optional<PanelLink> link_;  // exists once the library is bound
     PanelClock clock_;
     std::optional<QDateTime> clockTakenAt_;  // when clock_'s time and date were read or taken

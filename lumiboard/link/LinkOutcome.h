@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <functional>
 #include <optional>
 
@@ -11,7 +12,8 @@
 // What went wrong in one exchange with the panel.
 struct LinkFailure {
     enum class Step {
-        Open,     // a pipe could not be opened; the transfer then failed on it
+        Open,     // the panel could not be taken: a pipe did not open (the transfer then
+                  // failed on it), or another program kept the panel (EBUSY)
         Write,    // the request (or a text chunk) was not written
         Read,     // no reply came
         Refused,  // a reply came, but not the acknowledgement
@@ -24,6 +26,15 @@ struct LinkFailure {
     int chunk = 0;   // text send: the chunk that failed, from 1
     int chunks = 0;  // text send: how many chunks the text needed
 };
+
+// Another program of ours kept the panel past the wait: nothing was tried.
+inline LinkFailure panelBusy() {
+    LinkFailure failure;
+    failure.step = LinkFailure::Step::Open;
+    failure.transfer = LinkFailure::Step::Write;
+    failure.error = EBUSY;
+    return failure;
+}
 
 // A text send.
 struct SendOutcome {

@@ -82,6 +82,7 @@ Tmodul::Tmodul(TmodulSeams seams, QWidget* parent)
       session_(seams.clock, seams.beeper, seams.imageDir, seams.programDir),
       canvas_(kClientSize, QImage::Format_ARGB32_Premultiplied),
       accelerators_(new MenuAccelerators(this)) {
+    session_.panel().setLockFile(seams.panelLockFile);
     setObjectName(QStringLiteral("modul"));
     setWindowTitle(QString::fromUtf16(kWindowTitle));
     setWindowIcon(QIcon(usbTridentPicture(false)));

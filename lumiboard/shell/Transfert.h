@@ -37,6 +37,9 @@ struct TmodulSeams {
     QString imageDir;
     // The program's own folder, whose data folder holds the pictures once installed.
     QString programDir;
+    // The panel's lock file, shared with the other programs (panelLockPath());
+    // empty: none.
+    QString panelLockFile = {};
 };
 
 // The main window: builds the controls (TmodulLayout.cpp) and, in its handlers

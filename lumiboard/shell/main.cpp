@@ -20,9 +20,12 @@ int main(int argc, char* argv[]) {
     SystemClock clock;
     SystemBeeper beeper;
     UsbLibrary usb;  // loaded once, kept until the process ends
+    // Sends and clock writes take their turn with lumictl on the same panel.
+    const QString lockFile =
+        panelLockPath(panelLockFolder(), qEnvironmentVariable(MPUSBAPI_VIRTUAL_VARIABLE), 0);
     Tmodul modul({dialogs, clock, beeper,
                   [&usb, programDir] { return usb.load(usbLibraryFileName(), {}, programDir); },
-                  QString(), programDir});
+                  QString(), programDir, lockFile});
     routeAltKeys(app, modul);
     if (!modul.FormCreate()) {
         return 1;

@@ -1,5 +1,9 @@
 #include <QtTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+#include <csignal>
+
 #include "FakePanel.h"
 #include "FakeSeams.h"
 #include "Session.h"
@@ -39,6 +43,10 @@ private slots:
     void alarmEntry();
     void alarmMenuFollowsTheClockRead();
     void alarmDisarm();
+
+    void operationsTakeTurnsAcrossPrograms();
+    void killedHolderLeavesNoLock();
+    void lockFolderIsTheUsersOwn();
 };
 
 void TestSession::readClock_data() {
@@ -467,6 +475,85 @@ void TestSession::alarmDisarm() {
     PanelClock expected = before;
     expected.alarmOn = 0;
     QCOMPARE(fields(p.panelClock()), fields(expected));
+}
+
+// Two programs on one panel: while one holds it, the other's send and clock
+// write wait, then fail as busy without touching the panel; reads go on.
+void TestSession::operationsTakeTurnsAcrossPrograms() {
+    QTemporaryDir runtime;
+    const QString lock = panelLockPath(runtime.path(), QStringLiteral("panel.sock"), 0);
+    FakePanel panel;
+    panel.reply = reportOf({0xAA, 9, 5, 0, 14, 7, 0x07, 0xD9, 7, 30, 1});
+    const auto first = sessionOn(panel);
+    const auto second = sessionOn(panel);
+    first->panel().setLockFile(lock, std::chrono::milliseconds(50));
+    second->panel().setLockFile(lock, std::chrono::milliseconds(50));
+    {
+        const PanelSession::Hold hold(first->panel());
+        QVERIFY(hold.held());
+        // Nested: the holder's own operations go through.
+        QVERIFY(first->panel().sendText(QStringLiteral("un")).ok());
+        const SendOutcome sent = second->panel().sendText(QStringLiteral("deux"));
+        QVERIFY(sent.failure);
+        QCOMPARE(sent.failure->error, EBUSY);
+        QCOMPARE(sent.failure->step, LinkFailure::Step::Open);
+        const ClockWrite written = second->panel().writeClock(PanelClock{});
+        QCOMPARE(written.result, ClockWrite::Result::Failed);
+        QCOMPARE(written.failure->error, EBUSY);
+        QVERIFY(!PanelSession::Hold(second->panel()).held());
+        QVERIFY(second->panel().readClock().ok());
+        QCOMPARE(panel.received.size(), 2);  // the holder's send and the other's read
+    }
+    QVERIFY(second->panel().sendText(QStringLiteral("deux")).ok());
+    QVERIFY(first->panel().writeClock(PanelClock{}).result != ClockWrite::Result::Failed);
+}
+
+// A program killed while it holds the panel leaves nothing that blocks the next.
+void TestSession::killedHolderLeavesNoLock() {
+    QTemporaryDir runtime;
+    const QString lock = panelLockPath(runtime.path(), QString(), 3);
+    QVERIFY(lock.endsWith(QStringLiteral("lumiboard-panel-usb-3.lock")));
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        PanelLock held(lock);
+        _exit(held.acquire() ? (raise(SIGKILL), 0) : 3);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL, "the holder was killed holding");
+    QVERIFY(QFile::exists(lock));
+    PanelLock next(lock);
+    QVERIFY(next.acquire(std::chrono::milliseconds(500)));
+}
+
+// Without a runtime folder (cron, ssh), the lock goes in a folder of the
+// user's own; one anybody may enter is not trusted.
+void TestSession::lockFolderIsTheUsersOwn() {
+    QTemporaryDir tmp;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray tmpdir = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+    const QString folder = panelLockFolder();
+    const bool own =
+        QFileInfo(folder).isDir() && folder.startsWith(tmp.path()) &&
+        QFile::permissions(folder) == (QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                       QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    QFile::setPermissions(folder, QFile::permissions(folder) | QFile::WriteOther |
+                                      QFile::ReadOther | QFile::ExeOther);
+    const QString shared = panelLockFolder();
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("TMPDIR", tmpdir);
+    if (runtime.isEmpty()) {
+        qunsetenv("XDG_RUNTIME_DIR");
+    }
+    if (tmpdir.isEmpty()) {
+        qunsetenv("TMPDIR");
+    }
+    QVERIFY2(own, qPrintable(folder));
+    QVERIFY(shared.isEmpty());
+    QVERIFY(panelLockPath(shared, QString(), 0).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSession)

@@ -110,6 +110,7 @@ private slots:
     void failWriteAt();
     void unplugAfter();
     void noReply();
+    void racingProgramsLoseNoUpdate();
 };
 
 void TestLumictlEndToEnd::status() {
@@ -389,6 +390,47 @@ void TestLumictlEndToEnd::noReply() {
     const Ran r = run(panel, {"read"});
     QCOMPARE(r.code, 1);
     QVERIFY2(r.err.contains(kReadFailed), qPrintable(r.err));
+}
+
+// An alarm change and a clock sync at the same moment: each reads the clock
+// and writes the whole record back, so without taking turns the sync could
+// write back the alarm the other had just switched off.
+void TestLumictlEndToEnd::racingProgramsLoseNoUpdate() {
+    PanelSimProcess panel;
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    // Each round in a runtime folder of its own would defeat the lock: one for all.
+    QTemporaryDir runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    const auto start = [&](const QStringList& args) {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->start(program(), QStringList{"--virtual", panel.socketPath()} + args);
+        return p;
+    };
+    const auto finish = [](QProcess& p) {
+        return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode()
+                                                                                  : -1;
+    };
+    int lost = 0;
+    for (int round = 0; round < 40; ++round) {
+        auto on = start({"alarm", "07:05"});
+        QCOMPARE(finish(*on), 0);
+        auto off = start({"alarm", "off"});
+        auto sync = start({"clock", "--sync"});
+        const int offCode = finish(*off);
+        const int syncCode = finish(*sync);
+        QVERIFY2(offCode == 0 && syncCode == 0,
+                 qPrintable(QString("round %1: %2 %3 / %4 %5")
+                                .arg(round)
+                                .arg(offCode)
+                                .arg(QString::fromUtf8(off->readAllStandardError()))
+                                .arg(syncCode)
+                                .arg(QString::fromUtf8(sync->readAllStandardError()))));
+        const Ran now = run(panel, {"clock"});
+        lost += now.out.endsWith("07:05 on\n") ? 1 : 0;
+    }
+    QCOMPARE(lost, 0);
 }
 
 QTEST_GUILESS_MAIN(TestLumictlEndToEnd)
