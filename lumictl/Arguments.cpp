@@ -15,13 +15,14 @@ QString quoted(const QString& s) {
 const QHash<QString, Command> kCommands = {
     {QStringLiteral("status"), Command::Status}, {QStringLiteral("send"), Command::Send},
     {QStringLiteral("read"), Command::Read},     {QStringLiteral("clock"), Command::Clock},
-    {QStringLiteral("alarm"), Command::Alarm},
+    {QStringLiteral("alarm"), Command::Alarm},   {QStringLiteral("preview"), Command::Preview},
 };
 
 // Options seen anywhere on the line, checked against the command afterwards.
 struct Seen {
     bool help = false, version = false, json = false, replace = false, sync = false;
-    std::optional<QString> virtualSocket, instance, file, set;
+    bool verify = false, quiet = false, bell = false;
+    std::optional<QString> virtualSocket, instance, file, set, ifDrift, at, seconds, png;
     QStringList positionals;
 };
 
@@ -48,6 +49,10 @@ std::optional<UsageError> collect(const QStringList& args, Seen& seen) {
                                          : name == QStringLiteral("--instance") ? &seen.instance
                                          : name == QStringLiteral("--file")     ? &seen.file
                                          : name == QStringLiteral("--set")      ? &seen.set
+                                         : name == QStringLiteral("--if-drift") ? &seen.ifDrift
+                                         : name == QStringLiteral("--at")       ? &seen.at
+                                         : name == QStringLiteral("--seconds")  ? &seen.seconds
+                                         : name == QStringLiteral("--png")      ? &seen.png
                                                                                 : nullptr;
         if (valued != nullptr) {
             if (!inlineValue && i + 1 >= args.size()) {
@@ -61,13 +66,27 @@ std::optional<UsageError> collect(const QStringList& args, Seen& seen) {
                      : name == QStringLiteral("--json")    ? &seen.json
                      : name == QStringLiteral("--replace") ? &seen.replace
                      : name == QStringLiteral("--sync")    ? &seen.sync
-                                                           : nullptr;
+                     : name == QStringLiteral("--verify")  ? &seen.verify
+                     : name == QStringLiteral("--quiet") || name == QStringLiteral("-q")
+                         ? &seen.quiet
+                     : name == QStringLiteral("--bell") ? &seen.bell
+                                                        : nullptr;
         if (flag == nullptr || inlineValue) {
             return UsageError{QStringLiteral("option inconnue : ") + arg};
         }
         *flag = true;
     }
     return std::nullopt;
+}
+
+// A whole number from min to max, for an option's value.
+std::optional<qint64> wholeNumber(const QString& text, qint64 min, qint64 max) {
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    if (!ok || text.startsWith(u'+') || value < min || value > max) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 std::optional<UsageError> onlyFor(bool given, const char* option, bool allowed,
@@ -123,7 +142,7 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
     }
     if (seen.positionals.isEmpty()) {
         return UsageError{
-            QStringLiteral("commande manquante (status, send, read, clock ou alarm)")};
+            QStringLiteral("commande manquante (status, send, read, clock, alarm ou preview)")};
     }
     const QString name = seen.positionals.takeFirst();
     const auto command = kCommands.constFind(name);
@@ -146,24 +165,68 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
     }
 
     const bool send = inv.command == Command::Send;
+    const bool preview = inv.command == Command::Preview;
     const bool clock = inv.command == Command::Clock;
     const bool reading = inv.command == Command::Status || inv.command == Command::Read ||
-                         (clock && !seen.sync && !seen.set);
-    for (auto error : {onlyFor(seen.replace, "--replace", send, quoted("send")),
-                       onlyFor(seen.file.has_value(), "--file", send, quoted("send")),
-                       onlyFor(seen.sync, "--sync", clock, quoted("clock")),
-                       onlyFor(seen.set.has_value(), "--set", clock, quoted("clock")),
-                       onlyFor(seen.json, "--json", reading,
-                               QStringLiteral("status, read et clock (lecture)"))}) {
+                         (clock && !seen.sync && !seen.set) || send;
+    for (auto error :
+         {onlyFor(seen.replace, "--replace", send || preview, QStringLiteral("send et preview")),
+          onlyFor(seen.file.has_value(), "--file", send || preview,
+                  QStringLiteral("send et preview")),
+          onlyFor(seen.verify, "--verify", send, quoted("send")),
+          onlyFor(seen.sync, "--sync", clock, quoted("clock")),
+          onlyFor(seen.set.has_value(), "--set", clock, quoted("clock")),
+          onlyFor(seen.ifDrift.has_value(), "--if-drift", clock && seen.sync,
+                  quoted("clock --sync")),
+          onlyFor(seen.at.has_value(), "--at", preview, quoted("preview")),
+          onlyFor(seen.seconds.has_value(), "--seconds", preview, quoted("preview")),
+          onlyFor(seen.bell, "--bell", preview, quoted("preview")),
+          onlyFor(seen.png.has_value(), "--png", preview, quoted("preview")),
+          onlyFor(seen.json, "--json", reading,
+                  QStringLiteral("status, send, read et clock (lecture)"))}) {
         if (error) {
             return *error;
         }
     }
     inv.json = seen.json;
+    inv.quiet = seen.quiet;
     inv.replace = seen.replace;
+    inv.verify = seen.verify;
+    inv.bell = seen.bell;
+    if (seen.ifDrift) {
+        const auto value = wholeNumber(*seen.ifDrift, 0, 86400 * 366);
+        if (!value) {
+            return UsageError{QStringLiteral("--if-drift attend un nombre de secondes")};
+        }
+        inv.ifDriftOver = int(*value);
+    }
+    if (seen.at) {
+        const auto value = wholeNumber(*seen.at, 0, qint64{1} << 40);
+        if (!value) {
+            return UsageError{QStringLiteral("--at attend un nombre de pas positif ou nul")};
+        }
+        inv.atTick = *value;
+    }
+    if (seen.seconds) {
+        const auto value = wholeNumber(*seen.seconds, 1, 86400);
+        if (!value) {
+            return UsageError{QStringLiteral("--seconds attend un nombre de 1 à 86400")};
+        }
+        inv.seconds = int(*value);
+    }
+    if (seen.png) {
+        if (!seen.at) {
+            return UsageError{QStringLiteral("--png s'emploie avec --at PAS")};
+        }
+        inv.pngFile = *seen.png;
+    }
+    if (seen.at && seen.seconds) {
+        return UsageError{QStringLiteral("--at et --seconds ne vont pas ensemble")};
+    }
 
     switch (inv.command) {
         case Command::Send:
+        case Command::Preview:
             if (seen.file) {
                 if (!rest.isEmpty()) {
                     return UsageError{QStringLiteral("--file et un texte ne vont pas ensemble")};
@@ -174,7 +237,8 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
                 inv.source = TextSource::Stdin;
             } else if (rest.isEmpty()) {
                 return UsageError{
-                    QStringLiteral("« send » attend un texte, « - » ou --file FICHIER")};
+                    QStringLiteral("« %1 » attend un texte, « - » ou --file FICHIER")
+                        .arg(send ? QStringLiteral("send") : QStringLiteral("preview"))};
             } else {
                 inv.text = rest.join(u' ');
             }
@@ -234,15 +298,25 @@ QString usageText() {
                "  send -                    envoie le texte lu sur l'entrée standard\n"
                "  send --file FICHIER       envoie le texte du fichier (UTF-8)\n"
                "                            (entrée standard ou fichier : %3 Kio au plus)\n"
+               "  send --verify ...         relit ensuite le texte et le compare (code 1\n"
+               "                            s'il diffère)\n"
                "  read                      affiche le texte du panneau\n"
                "  clock                     affiche l'heure, la date et le réveil du panneau\n"
                "  clock --sync              met le panneau à l'heure de cet ordinateur\n"
+               "  clock --sync --if-drift S seulement s'il est décalé de plus de S secondes\n"
                "  clock --set 'AAAA-MM-JJ HH:MM:SS'\n"
                "                            met le panneau à cette date et cette heure\n"
                "  alarm HH:MM | on | off    règle, arme ou désarme le réveil\n"
+               "  preview TEXTE... | - | --file FICHIER\n"
+               "                            montre le défilement dans le terminal\n"
+               "    --seconds N             pendant N secondes (sinon un tour du message)\n"
+               "    --at PAS                seulement l'image après PAS pas de 50 ms\n"
+               "    --png FICHIER           avec --at : l'image des LED en PNG\n"
+               "    --bell                  #B fait sonner le terminal\n"
                "\n"
                "Options :\n"
-               "  --json                    sortie JSON (status, read, clock)\n"
+               "  --json                    sortie JSON (status, send, read, clock)\n"
+               "  -q, --quiet               rien sur la sortie standard quand tout va bien\n"
                "  --replace                 send : remplace par « ? » les caractères que\n"
                "                            le panneau ne connaît pas et les caractères de\n"
                "                            contrôle (sinon refus)\n"

@@ -11,7 +11,7 @@
 #include "AlarmSetting.h"
 
 // What one run of lumictl was asked to do, read from its arguments.
-enum class Command { Help, Version, Status, Send, Read, Clock, Alarm };
+enum class Command { Help, Version, Status, Send, Read, Clock, Alarm, Preview };
 enum class TextSource { Words, Stdin, File };
 enum class ClockAction { Show, Sync, Set };
 enum class AlarmAction { At, On, Off };
@@ -19,18 +19,27 @@ enum class AlarmAction { At, On, Off };
 struct Invocation {
     Command command = Command::Help;
     bool json = false;
+    bool quiet = false;                    // nothing on stdout when all went well
     std::optional<QString> virtualSocket;  // --virtual: the panelsim socket to use
     std::uint32_t instance = 0;
 
-    // send
+    // send and preview
     TextSource source = TextSource::Words;
     QString text;      // Words: the words joined by single blanks
     QString fileName;  // File
     bool replace = false;
+    bool verify = false;  // send: read the text back and compare
+
+    // preview
+    std::optional<qint64> atTick;    // one frame, after that many ticks
+    std::optional<int> seconds;      // how long it scrolls; none: once round the message
+    bool bell = false;               // #B rings the terminal's bell
+    std::optional<QString> pngFile;  // with atTick: the frame as a picture
 
     // clock
     ClockAction clockAction = ClockAction::Show;
-    QDateTime clockValue;  // Set: local date and time
+    QDateTime clockValue;            // Set: local date and time
+    std::optional<int> ifDriftOver;  // Sync: write only when off by more seconds
 
     // alarm
     AlarmAction alarmAction = AlarmAction::On;

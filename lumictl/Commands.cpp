@@ -1,18 +1,28 @@
 #include "Commands.h"
 
+#include <array>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 #include <QFile>
+#include <QSaveFile>
 
+#include "Cp1252.h"
+#include "DataFiles.h"
+#include "LedGeometry.h"
+#include "LedPicture.h"
 #include "Output.h"
+#include "TerminalPreview.h"
 
 namespace {
 
 class Run {
 public:
-    Run(const Invocation& inv, PanelSession& session,
-        const std::function<LibraryLoad()>& loadLibrary, const Clock& clock, CommandOutput& output)
-        : inv_(inv), session_(session), loadLibrary_(loadLibrary), clock_(clock), output_(output) {}
+    Run(const Invocation& inv, PanelSession& session, const CommandSeams& seams,
+        CommandOutput& output)
+        : inv_(inv), session_(session), seams_(seams), clock_(seams.clock), output_(output) {}
 
     int operator()();
 
@@ -33,10 +43,19 @@ private:
     int clock();
     int writeClock(const PanelClock& record);
     int alarm();
+    int preview();
+    bool writePng(const PreviewEngine& engine);
+    void show(const QByteArray& bytes) {
+        if (output_.live) {
+            output_.live(bytes);
+        } else {
+            output_.out += bytes;
+        }
+    }
 
     const Invocation& inv_;
     PanelSession& session_;
-    const std::function<LibraryLoad()>& loadLibrary_;
+    const CommandSeams& seams_;
     const Clock& clock_;
     CommandOutput& output_;
 };
@@ -44,7 +63,7 @@ private:
 // Binds the library and tests the panel's presence: kExitDone when the panel
 // can be talked to.
 int Run::connect() {
-    const LibraryLoad load = loadLibrary_();
+    const LibraryLoad load = seams_.loadLibrary();
     if (!load.ok()) {
         for (const QString& line : libraryMessages(load)) {
             complain(line);
@@ -118,12 +137,30 @@ int Run::send() {
         }
         return code;
     }
+    std::optional<bool> verified;
+    if (inv_.verify) {
+        // Nothing acknowledges a chunk: only reading the text back proves it went.
+        const PanelText back = session_.readText();
+        if (back.failure) {
+            complain(verifyFailedMessage(*back.failure));
+            return kExitFailed;
+        }
+        const auto differs = firstDifference(*text, back.text);
+        verified = !differs;
+        if (differs) {
+            complain(verifyMismatchMessage(*differs));
+        }
+    }
     // The cut is said on stderr, so stdout keeps the plain confirmation.
-    say(textSentMessage());
+    if (inv_.json) {
+        output_.out += sendJson(sent, verified);
+    } else if (verified.value_or(true)) {
+        say(textSentMessage());
+    }
     if (sent.cutChars > 0) {
         complain(textCutMessage(sent.cutChars));
     }
-    return kExitDone;
+    return verified.value_or(true) ? kExitDone : kExitFailed;
 }
 
 int Run::read() {
@@ -180,14 +217,25 @@ int Run::clock() {
         return kExitFailed;
     }
     PanelClock record = read.record;
+    const std::optional<qint64> drift = clockDrift(read, clock_.now());
     if (inv_.clockAction == ClockAction::Show) {
         if (inv_.json) {
-            output_.out += clockJson(record, read.timeValid, read.dateValid);
+            output_.out += clockJson(record, read.timeValid, read.dateValid, drift);
         } else {
             say(isoDateTime(record));
             say(alarmText(record));
+            if (drift) {
+                say(driftMessage(*drift));
+            }
         }
         return kExitDone;
+    }
+    if (inv_.ifDriftOver && drift && std::abs(*drift) <= *inv_.ifDriftOver) {
+        say(syncSkippedMessage(*drift));
+        return kExitDone;
+    }
+    if (drift && inv_.clockAction == ClockAction::Sync) {
+        say(driftMessage(*drift));
     }
     // Taken last, right before the write, so the panel starts as close as it can.
     const QDateTime at = inv_.clockAction == ClockAction::Sync ? clock_.now() : inv_.clockValue;
@@ -221,6 +269,79 @@ int Run::alarm() {
     return writeClock(record);
 }
 
+// The message as the panel would scroll it, drawn in the terminal: one
+// column every tick, or the one frame after --at ticks.
+int Run::preview() {
+    int code = kExitDone;
+    const std::optional<QString> text = message(code);
+    if (!text) {
+        return code;
+    }
+    const QByteArray bytes = cp1252::encode(*text);
+    TerminalBell bell(inv_.bell);
+    PreviewEngine engine(clock_, bell);
+    engine.reset();
+    engine.setText(bytes);
+    if (inv_.atTick) {
+        for (qint64 i = 0; i < *inv_.atTick; ++i) {
+            engine.tick();
+        }
+        if (inv_.pngFile) {
+            return writePng(engine) ? kExitDone : kExitFailed;
+        }
+        show(terminalFrame(engine, output_.colour).toUtf8());
+        return kExitDone;
+    }
+    constexpr qint64 kMostTicks = 24 * 3600 * 1000 / kPreviewTickMs;
+    const qint64 ticks = inv_.seconds ? qint64{*inv_.seconds} * 1000 / kPreviewTickMs
+                                      : ticksOnceRound(bytes, clock_, kMostTicks);
+    const auto start = std::chrono::steady_clock::now();
+    for (qint64 tick = 0; tick <= ticks; ++tick) {
+        QByteArray frame;
+        if (tick > 0) {
+            // On a terminal the frame is drawn over the last one.
+            frame = output_.terminal ? QByteArrayLiteral("\x1b[5A") : QByteArrayLiteral("\n");
+        }
+        frame += terminalFrame(engine, output_.colour).toUtf8();
+        if (bell.takeRing()) {
+            frame += '\a';
+        }
+        show(frame);
+        if (tick == ticks) {
+            break;
+        }
+        std::this_thread::sleep_until(start +
+                                      std::chrono::milliseconds((tick + 1) * kPreviewTickMs));
+        engine.tick();
+    }
+    return kExitDone;
+}
+
+// The frame as a picture of the LEDs, made of lumiboard's own LED pictures.
+bool Run::writePng(const PreviewEngine& engine) {
+    std::array<RgbPicture, 2> leds;
+    const std::array<const char*, 2> names = {kUnlitLedFile, kLitLedFile};
+    for (std::size_t i = 0; i < leds.size(); ++i) {
+        const QString path = firstExistingFile(
+            dataFileCandidates(QString::fromLatin1(names[i]), QString(), seams_.programDir));
+        QFile file(path);
+        const auto picture =
+            file.open(QIODevice::ReadOnly) ? readBmp(file.readAll()) : std::nullopt;
+        if (!picture) {
+            complain(unreadablePictureMessage(path));
+            return false;
+        }
+        leds[i] = *picture;
+    }
+    QSaveFile out(*inv_.pngFile);
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(encodePng(ledFrame(engine, leds[0], leds[1]))) < 0 || !out.commit()) {
+        complain(unwritableFileMessage(*inv_.pngFile, out.errorString()));
+        return false;
+    }
+    return true;
+}
+
 int Run::operator()() {
     switch (inv_.command) {
         case Command::Help:
@@ -231,6 +352,8 @@ int Run::operator()() {
             return kExitDone;
         case Command::Send:
             return send();
+        case Command::Preview:
+            return preview();
         default:
             break;
     }
@@ -262,8 +385,7 @@ QByteArray versionText() {
     return QByteArrayLiteral("lumictl " LUMICTL_VERSION "\n");
 }
 
-int runCommand(const Invocation& inv, PanelSession& session,
-               const std::function<LibraryLoad()>& loadLibrary, const Clock& clock,
+int runCommand(const Invocation& inv, PanelSession& session, const CommandSeams& seams,
                CommandOutput& output) {
-    return Run(inv, session, loadLibrary, clock, output)();
+    return Run(inv, session, seams, output)();
 }

@@ -23,14 +23,24 @@ struct CommandOutput {
     QByteArray out;
     QByteArray err;
     bool terminal = false;  // stdout is a terminal: panel text is shown safely
+    bool colour = false;    // and it may be coloured (no NO_COLOR)
+    // Where a scrolling preview goes as it runs; none: into out.
+    std::function<void(const QByteArray&)> live;
 };
 
 // lumictl's version line.
 QByteArray versionText();
 
-// Runs one command on the session, binding the library through loadLibrary
-// when the command needs the panel; clock is the PC's, for clock --sync.
-// Returns the exit code.
-int runCommand(const Invocation& inv, PanelSession& session,
-               const std::function<LibraryLoad()>& loadLibrary, const Clock& clock,
+// What a command reaches outside lumictl through, besides the panel.
+struct CommandSeams {
+    // Binds the USB library, when the command needs the panel.
+    std::function<LibraryLoad()> loadLibrary;
+    // The computer's clock: clock --sync, the drift, the preview's #H and #D.
+    const Clock& clock;
+    // lumictl's folder, whose data folder holds the LED pictures.
+    QString programDir;
+};
+
+// Runs one command on the session. Returns the exit code.
+int runCommand(const Invocation& inv, PanelSession& session, const CommandSeams& seams,
                CommandOutput& output);

@@ -1,10 +1,12 @@
 #include "Output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QRegularExpression>
 
 #include "Cp1252.h"
@@ -60,13 +62,67 @@ QByteArray textJson(const QString& text) {
     return escaped.toUtf8();
 }
 
-QByteArray clockJson(const PanelClock& clock, bool timeValid, bool dateValid) {
+QByteArray clockJson(const PanelClock& clock, bool timeValid, bool dateValid,
+                     std::optional<qint64> driftSeconds) {
     return line({{"datetime", isoDateTime(clock)},
                  {"date", isoDate(clock)},
                  {"time", isoTime(clock)},
                  {"timeValid", timeValid},
                  {"dateValid", dateValid},
+                 {"drift_seconds", driftSeconds ? QJsonValue(*driftSeconds) : QJsonValue()},
                  {"alarm", QJsonObject{{"time", alarmTime(clock)}, {"on", clock.alarmOn != 0}}}});
+}
+
+QByteArray sendJson(const SendOutcome& sent, std::optional<bool> verified) {
+    return line({{"sent", sent.sentChars},
+                 {"cut", sent.cutChars},
+                 {"verified", verified ? QJsonValue(*verified) : QJsonValue()}});
+}
+
+std::optional<qint64> clockDrift(const ClockRead& read, const QDateTime& now) {
+    const PanelClock& c = read.record;
+    const QDate date(c.year, c.month, c.day);
+    const QTime time(c.hour, c.minute, c.second);
+    if (!read.timeValid || !read.dateValid || !date.isValid() || !time.isValid()) {
+        return std::nullopt;
+    }
+    // The panel keeps the computer's local time, as clock --sync sets it.
+    return now.secsTo(QDateTime(date, time));
+}
+
+QString driftMessage(qint64 seconds) {
+    return QStringLiteral("décalage : %1%2 s")
+        .arg(seconds > 0 ? QStringLiteral("+") : QString())
+        .arg(seconds);
+}
+
+QString syncSkippedMessage(qint64 seconds) {
+    return driftMessage(seconds) + QStringLiteral(" : horloge laissée telle quelle");
+}
+
+std::optional<qsizetype> firstDifference(const QString& sent, const QString& readBack) {
+    // A read returns one report's payload: the start of a longer text.
+    const QString expected = sent.left(kMaxSentChars).left(kChunkChars);
+    const qsizetype common = std::min(expected.size(), readBack.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        if (expected[i] != readBack[i]) {
+            return i + 1;
+        }
+    }
+    if (expected.size() != readBack.size()) {
+        return common + 1;
+    }
+    return std::nullopt;
+}
+
+QString verifyMismatchMessage(qsizetype position) {
+    return QStringLiteral("vérification : le texte du panneau diffère à partir du caractère %1")
+        .arg(position);
+}
+
+QString verifyFailedMessage(const LinkFailure& failure) {
+    return QStringLiteral("vérification impossible : ") +
+           failureMessage(Operation::ReadText, failure);
 }
 
 QString failureReason(int error) {
@@ -249,4 +305,12 @@ QString inputTooLongMessage(const QString& source) {
 
 QString clockMayBeWrittenMessage() {
     return QStringLiteral("l'heure a pu être écrite : relisez-la");
+}
+
+QString unreadablePictureMessage(const QString& path) {
+    return QStringLiteral("image de LED illisible : %1").arg(path);
+}
+
+QString unwritableFileMessage(const QString& path, const QString& reason) {
+    return QStringLiteral("écriture impossible de %1 : %2").arg(path, reason);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <variant>
+
+#include <QDateTime>
 
 #include <QByteArray>
 #include <QString>
@@ -19,7 +22,23 @@ QString alarmText(const PanelClock& clock);
 // The --json documents, one line each.
 QByteArray statusJson(bool present, quint32 instance);
 QByteArray textJson(const QString& text);
-QByteArray clockJson(const PanelClock& clock, bool timeValid, bool dateValid);
+QByteArray clockJson(const PanelClock& clock, bool timeValid, bool dateValid,
+                     std::optional<qint64> driftSeconds = std::nullopt);
+// A send: what went, what was cut, and whether the read-back matched (none:
+// not asked).
+QByteArray sendJson(const SendOutcome& sent, std::optional<bool> verified);
+
+// How far the panel's clock is ahead of the computer's (negative: behind),
+// in seconds; nothing when the panel's time or date is not a valid one.
+std::optional<qint64> clockDrift(const ClockRead& read, const QDateTime& now);
+QString driftMessage(qint64 seconds);
+QString syncSkippedMessage(qint64 seconds);
+
+// The first character, from 1, where the panel's text read back differs from
+// what was sent (as much of it as a read returns); none when they agree.
+std::optional<qsizetype> firstDifference(const QString& sent, const QString& readBack);
+QString verifyMismatchMessage(qsizetype position);
+QString verifyFailedMessage(const LinkFailure& failure);
 
 // Why the library says a call failed, from the errno it left; empty for 0.
 QString failureReason(int error);
@@ -42,6 +61,8 @@ QString sendInterruptedMessage();
 QStringList clockWarnings(const ClockRead& read);
 QString clockWrittenMessage();
 QString unreadableInputMessage(const QString& source, const QString& reason);
+QString unreadablePictureMessage(const QString& path);
+QString unwritableFileMessage(const QString& path, const QString& reason);
 
 // A text ready for the panel: every character one the panel can receive.
 struct RefusedCharacter {

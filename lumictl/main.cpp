@@ -45,11 +45,20 @@ int main(int argc, char** argv) {
         panelLockFolder(), qEnvironmentVariable(MPUSBAPI_VIRTUAL_VARIABLE), inv.instance));
     CommandOutput output;
     output.terminal = isatty(fileno(stdout)) != 0;
-    const int code = runCommand(
-        inv, session,
-        [&usb, &programDir] { return usb.load(usbLibraryFileName(), {}, programDir); }, clock,
-        output);
-    write(stdout, output.out);
+    output.colour =
+        output.terminal && qEnvironmentVariableIsEmpty("NO_COLOR") && qgetenv("TERM") != "dumb";
+    output.live = [](const QByteArray& bytes) {
+        write(stdout, bytes);
+        std::fflush(stdout);
+    };
+    const int code =
+        runCommand(inv, session,
+                   {[&usb, &programDir] { return usb.load(usbLibraryFileName(), {}, programDir); },
+                    clock, programDir},
+                   output);
+    if (!(inv.quiet && code == kExitDone)) {
+        write(stdout, output.out);
+    }
     write(stderr, output.err);
     return code;
 }

@@ -48,6 +48,9 @@ for program in lumiboard glyphsmith panelsim; do
     grep -qx "/usr/bin/$program" <<<"$files" || fail "$program missing"
 done
 
+for unit in lumictl-sync.service lumictl-sync.timer; do
+    grep -qx "/usr/lib/systemd/user/$unit" <<<"$files" || fail "$unit not in /usr/lib/systemd/user"
+done
 grep -qx /usr/lib/udev/rules.d/70-lumiboard-panel.rules <<<"$files" ||
     fail "the udev rule is not in /usr/lib/udev/rules.d"
 grep -Eqx '/usr/lib/([^/]+/)?libmpusbapi\.so' <<<"$files" || fail "libmpusbapi.so missing"

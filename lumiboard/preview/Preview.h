@@ -8,16 +8,8 @@
 #include <QSize>
 #include <QString>
 
+#include "LedGeometry.h"
 #include "PreviewEngine.h"
-
-// The LED pictures, read by bare name at every tick.
-inline constexpr char kUnlitLedFile[] = "led_gris.bmp";
-inline constexpr char kLitLedFile[] = "led_bleu.bmp";
-inline constexpr int kLedPitch = 18;  // pixels between LEDs, both ways
-// The area the LED matrix covers, from LED (0,0) on.
-constexpr QSize ledMatrixSize() {
-    return {PreviewEngine::kShownColumns * kLedPitch, PreviewEngine::kRows * kLedPitch};
-}
 
 // One whole tick of the simulated panel: load both LED pictures, draw the
 // 20 x 10 matrix, advance the engine one column.

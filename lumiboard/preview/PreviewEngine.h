@@ -8,6 +8,9 @@
 #include "Beeper.h"
 #include "Clock.h"
 
+// Milliseconds between two ticks: the panel scrolls one column at that pace.
+inline constexpr int kPreviewTickMs = 50;
+
 // The text the preview and the message field start with (two blanks at the end).
 inline constexpr char kWelcomeText[] = "Journal Lumineux - Voltamark 2009  ";
 

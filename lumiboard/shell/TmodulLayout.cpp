@@ -23,7 +23,6 @@ const QColor kGreyedText(128, 128, 128);
 constexpr int kFontPixels = 11;
 constexpr int kEditHeight = 21;    // the font's cell height plus 8
 constexpr int kTypingLimit = 200;  // characters the user may type; a send takes fewer
-constexpr int kTimerIntervalMs = 50;
 
 // The window's client area: the silver background and the LED matrix, drawn
 // from the picture the preview ticks paint into, so it survives being covered.
@@ -164,7 +163,7 @@ void Tmodul::buildControls(QWidget* surface) {
     }
 
     Timer1 = named(new QTimer(this), "Timer1");
-    Timer1->setInterval(kTimerIntervalMs);
+    Timer1->setInterval(kPreviewTickMs);
     Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &Tmodul::Timer1Timer);
 }

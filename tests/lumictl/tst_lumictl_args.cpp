@@ -14,25 +14,39 @@ namespace {
 // One line naming everything the invocation carries, so a table can say it.
 QString describe(const Invocation& inv) {
     static const char* const commands[] = {"help", "version", "status", "send",
-                                           "read", "clock",   "alarm"};
+                                           "read", "clock",   "alarm",  "preview"};
     QString d = QLatin1String(commands[static_cast<int>(inv.command)]);
     if (inv.json)
         d += " json";
+    if (inv.quiet)
+        d += " quiet";
     if (inv.virtualSocket)
         d += " virtual=" + *inv.virtualSocket;
     if (inv.instance)
         d += " instance=" + QString::number(inv.instance);
-    if (inv.command == Command::Send) {
+    if (inv.command == Command::Send || inv.command == Command::Preview) {
         d += inv.source == TextSource::Stdin  ? QStringLiteral(" stdin")
              : inv.source == TextSource::File ? " file=" + inv.fileName
                                               : " text=" + inv.text;
         if (inv.replace)
             d += " replace";
+        if (inv.verify)
+            d += " verify";
+        if (inv.atTick)
+            d += " at=" + QString::number(*inv.atTick);
+        if (inv.seconds)
+            d += " seconds=" + QString::number(*inv.seconds);
+        if (inv.bell)
+            d += " bell";
+        if (inv.pngFile)
+            d += " png=" + *inv.pngFile;
     }
     if (inv.command == Command::Clock) {
         d += inv.clockAction == ClockAction::Sync  ? QStringLiteral(" sync")
              : inv.clockAction == ClockAction::Set ? " set=" + inv.clockValue.toString(Qt::ISODate)
                                                    : QString();
+        if (inv.ifDriftOver)
+            d += " if-drift=" + QString::number(*inv.ifDriftOver);
     }
     if (inv.command == Command::Alarm) {
         d += inv.alarmAction == AlarmAction::On ? QStringLiteral(" on")
@@ -97,7 +111,31 @@ void TestLumictlArgs::arguments_data() {
     QTest::newRow("send file and words")
         << QStringList{"send", "--file", "m.txt", "x"} << "usage: --file et un texte";
     QTest::newRow("send nothing") << QStringList{"send"} << "usage: « send » attend";
-    QTest::newRow("send json") << QStringList{"send", "--json", "a"} << "usage: l'option --json";
+    QTest::newRow("send json") << QStringList{"send", "--json", "a"} << "send json text=a";
+    QTest::newRow("send verify") << QStringList{"send", "--verify", "a"} << "send text=a verify";
+    QTest::newRow("verify elsewhere")
+        << QStringList{"read", "--verify"} << "usage: l'option --verify";
+    QTest::newRow("quiet") << QStringList{"-q", "clock", "--sync"} << "clock quiet sync";
+    QTest::newRow("if-drift") << QStringList{"clock", "--sync", "--if-drift", "2"}
+                              << "clock sync if-drift=2";
+    QTest::newRow("if-drift without sync")
+        << QStringList{"clock", "--if-drift", "2"} << "usage: l'option --if-drift";
+    QTest::newRow("if-drift not a number")
+        << QStringList{"clock", "--sync", "--if-drift=-1"} << "usage: --if-drift attend";
+    QTest::newRow("preview at") << QStringList{"preview", "--at", "100", "#Ib"}
+                                << "preview text=#Ib at=100";
+    QTest::newRow("preview png") << QStringList{"preview", "--at=3", "--png", "f.png", "x"}
+                                 << "preview text=x at=3 png=f.png";
+    QTest::newRow("preview stdin, bell") << QStringList{"preview", "--bell", "--seconds", "3", "-"}
+                                         << "preview stdin seconds=3 bell";
+    QTest::newRow("png without at")
+        << QStringList{"preview", "--png", "f.png", "x"} << "usage: --png s'emploie avec --at";
+    QTest::newRow("at and seconds")
+        << QStringList{"preview", "--at", "5", "--seconds", "3", "x"} << "usage: --at et --seconds";
+    QTest::newRow("seconds 0") << QStringList{"preview", "--seconds", "0", "x"}
+                               << "usage: --seconds attend";
+    QTest::newRow("at elsewhere") << QStringList{"send", "--at", "5", "x"}
+                                  << "usage: l'option --at";
     QTest::newRow("replace elsewhere")
         << QStringList{"read", "--replace"} << "usage: l'option --replace";
 

@@ -271,7 +271,11 @@ void TestLumictlEndToEnd::clockShow() {
     QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
     Ran r = run(panel, {"clock"});
     QCOMPARE(r.code, 0);
-    QCOMPARE(r.out, QString("2009-07-14T09:05:07\n06:45 on\n"));
+    // The panel's 2009 lies far behind the computer's clock.
+    QVERIFY2(QRegularExpression("^2009-07-14T09:05:07\n06:45 on\ndécalage : -\\d+ s\n$")
+                 .match(r.out)
+                 .hasMatch(),
+             qPrintable(r.out));
     QCOMPARE(r.err, QString());
     r = run(panel, {"clock", "--json"});
     QCOMPARE(r.code, 0);

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Checks the systemd user units with systemd-analyze, against the lumictl of
+# the build tree. 77: skipped (no systemd-analyze here).
+#   check-units.sh SOURCE_DIR BUILD_DIR
+set -euo pipefail
+src=$1
+build=$2
+command -v systemd-analyze >/dev/null || { echo "systemd-analyze missing: skipped"; exit 77; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+for unit in "$src"/packaging/systemd/*; do
+    # The units name the installed program; here the built one stands in.
+    sed "s|/usr/bin/lumictl|$build/bin/lumictl|" "$unit" >"$work/$(basename "$unit")"
+done
+out=$(SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no "$work"/*.service "$work"/*.timer 2>&1) || {
+    echo "$out"
+    exit 1
+}
+# verify says what it finds wrong on stderr without always failing.
+if [ -n "$out" ]; then
+    echo "$out"
+    exit 1
+fi
+grep -q 'SYSTEMD_USER_WANTS}+="lumictl-sync.service"' "$src/packaging/70-lumiboard-panel.rules"
+echo "units verified"
