@@ -1,7 +1,9 @@
 // panelsim and libmpusbapi together, over a real socket, through the six
 // exported entry points.
+#include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -12,6 +14,7 @@
 #include <QtTest>
 
 #include "SimHarness.h"
+#include "VirtualWire.h"
 
 using namespace std::chrono;
 
@@ -164,7 +167,9 @@ private slots:
     void stateThatIsNotAFileIsRefused();
     void staleTemporariesAreCleared();
     void logIsPrivateAndAppended();
-    void logNeverFollowsALink();
+    void logThatIsNotSafeIsRefused_data();
+    void logThatIsNotSafeIsRefused();
+    void logLinesLostAreCounted();
     void socketIsPrivate();
     void liveSocketIsRefused();
     void staleSocketIsReplaced();
@@ -509,6 +514,9 @@ void EndToEndTest::staleTemporariesAreCleared() {
 void EndToEndTest::logIsPrivateAndAppended() {
     const QString log = dir->path() + "/panel.log";
     QVERIFY(writeFile(log, "earlier line\n"));
+    const QByteArray logName = QFile::encodeName(log);
+    // Ours and written by us alone, but readable by all: taken, and made private.
+    QCOMPARE(::chmod(logName.constData(), 0644), 0);
     const QString fresh = dir->path() + "/fresh.log";
     PanelSimProcess sim(PanelSimProcess::notStarted, dir->path());
     for (const QString& file : {log, fresh}) {
@@ -519,21 +527,90 @@ void EndToEndTest::logIsPrivateAndAppended() {
     const QByteArray text = readFile(log);
     QVERIFY(text.startsWith("earlier line\n"));
     QCOMPARE(text.count(" OUT 43"), 1);
-    struct stat st {};
-    QCOMPARE(::stat(QFile::encodeName(fresh).constData(), &st), 0);
-    QCOMPARE(st.st_mode & 0777, 0600u);
+    QVERIFY2(sim.output().contains("was mode 0644; now 0600"), qPrintable(sim.output()));
+    for (const QString& file : {log, fresh}) {
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, 0600u);
+    }
 }
 
-void EndToEndTest::logNeverFollowsALink() {
-    const QString target = dir->path() + "/elsewhere";
-    QVERIFY(writeFile(target, "not a log"));
+void EndToEndTest::logThatIsNotSafeIsRefused_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("symbolic link") << "link"
+                                   << "symbolic link";
+    QTest::newRow("FIFO with a reader") << "fifo"
+                                        << "not a regular file";
+    QTest::newRow("writable by all") << "0666"
+                                     << "others may write to it (mode 0666)";
+    QTest::newRow("writable by the group") << "0620"
+                                           << "others may write to it (mode 0620)";
+    QTest::newRow("another user's") << "nobody"
+                                    << "belongs to another user";
+}
+
+void EndToEndTest::logThatIsNotSafeIsRefused() {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
     const QString log = dir->path() + "/panel.log";
-    QVERIFY(QFile::link(target, log));
+    const QByteArray logName = QFile::encodeName(log);
+    const QString target = dir->path() + "/elsewhere";
+    QByteArray before = "not a log";
+    mpusbwire::UniqueFd reader;
+    if (kind == "link") {
+        QVERIFY(writeFile(target, before));
+        QVERIFY(QFile::link(target, log));
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(logName.constData(), 0600), 0);
+        reader.reset(::open(logName.constData(), O_RDONLY | O_NONBLOCK));
+        QVERIFY(reader.get() >= 0);
+    } else {
+        QVERIFY(writeFile(log, before));
+        QCOMPARE(::chmod(logName.constData(), kind == "nobody" ? 0600 : kind.toUInt(nullptr, 8)),
+                 0);
+        if (kind == "nobody") {
+            if (::geteuid() != 0) {
+                QSKIP("giving a file to another user needs root");
+            }
+            QCOMPARE(::chown(logName.constData(), 65534, 65534), 0);
+        }
+    }
     PanelSimProcess sim(PanelSimProcess::notStarted, dir->path());
     QVERIFY(!sim.start({"--log", log}));
     QCOMPARE(sim.stop(), 1);
-    QVERIFY2(sim.output().contains("cannot open the log"), qPrintable(sim.output()));
-    QCOMPARE(readFile(target), QByteArray("not a log"));
+    const QString said = sim.output();
+    QCOMPARE(said.count('\n'), 1);
+    QVERIFY2(said.contains("cannot open the log " + log + ": ") && said.contains(reason),
+             qPrintable(said));
+    if (kind == "fifo") {
+        char byte = 0;
+        QCOMPARE(::read(reader.get(), &byte, 1), ssize_t(0));  // nothing written, writer gone
+    } else {
+        QCOMPARE(readFile(kind == "link" ? target : log), before);
+    }
+}
+
+void EndToEndTest::logLinesLostAreCounted() {
+    const QString log = dir->path() + "/panel.log";
+    PanelSimProcess sim(PanelSimProcess::notStarted, dir->path());
+    // A file that stops growing, as on a full disk: later lines are lost, not waited on.
+    sim.setChildSetup([] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{2048, 2048};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    QVERIFY(sim.start({"--log", log}));
+    constexpr int kExchanges = 10;
+    for (int i = 0; i < kExchanges; ++i) {
+        QVERIFY(Pipes(lib).ask(0x43));
+    }
+    QCOMPARE(sim.stop(), 0);
+    const int whole = int(readFile(log).count('\n'));
+    QVERIFY(whole > 0 && whole < 2 * kExchanges);
+    QVERIFY2(sim.output().contains(
+                 QStringLiteral("panelsim: %1 log line(s) dropped").arg(2 * kExchanges - whole)),
+             qPrintable(sim.output()));
 }
 
 void EndToEndTest::socketIsPrivate() {
