@@ -1,6 +1,8 @@
 // The library's virtual backend against a panel whose answers come from the
 // input: a read succeeds only with bytes in its buffer (a zero-length read is
-// refused and leaves the reply waiting), a write only when it all went.
+// refused and leaves the reply waiting), a write only when it all went. A
+// write refused as busy says EBUSY, and so does the read after it: no reply
+// is coming.
 #include <sys/socket.h>
 #include <sys/un.h>
 
@@ -89,11 +91,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto device = backend.open(path, 0, {0x04D8, 0x000C}, 0x01, error);
         FUZZ_CHECK(device != nullptr);
         std::uint8_t report[64] = {0x85};
+        bool refusedBusy = false;
         for (const std::uint8_t op : ops) {
             std::uint32_t moved = 99;
             if (op & 1) {
                 const int rc = device->write(0x01, report, sizeof report, moved, 20);
                 FUZZ_CHECK(rc == 0 ? moved == sizeof report : moved == 0);
+                FUZZ_CHECK(rc == 0 || rc == EIO || rc == EBUSY || rc == ETIMEDOUT || rc == ENODEV);
+                refusedBusy = rc == EBUSY;
             } else {
                 std::uint8_t buffer[128];
                 const std::uint32_t want = op >> 1;
@@ -101,6 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 FUZZ_CHECK(rc == 0 ? want > 0 && moved == std::min<std::uint32_t>(want, 64)
                                    : moved == 0);
                 FUZZ_CHECK(want > 0 || rc == EINVAL);
+                FUZZ_CHECK(!refusedBusy || want == 0 || rc == EBUSY);
             }
         }
     }

@@ -16,7 +16,7 @@ namespace panelsim {
 
 namespace {
 
-constexpr int kBacklog = 8;
+constexpr int kBacklog = static_cast<int>(PanelServer::kMaxClients);
 
 // True when some process accepts connections on the socket at path.
 bool someoneListens(const sockaddr_un& address) {
@@ -51,7 +51,8 @@ std::optional<ListeningSocket> ListeningSocket::open(const std::string& path, st
         // Left behind by a panelsim that died: take its place.
         ::unlink(path.c_str());
     }
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    // Non-blocking: every waiting connection is taken until none is left.
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (fd.get() < 0) {
         error = std::string("cannot create a socket: ") + std::strerror(errno);
         return std::nullopt;
@@ -95,9 +96,10 @@ ListeningSocket::~ListeningSocket() {
 }
 
 struct PanelServer::Client {
+    std::uint64_t id = 0;
     UniqueFd fd;
     mpusbwire::FrameReader reader;
-    Clock::time_point lastHeard;
+    Clock::time_point lastHeard;  // any frame: who is silent the longest
     bool closed = false;
 };
 
@@ -107,21 +109,19 @@ PanelServer::PanelServer(ListeningSocket& socket, Panel& panel, ReportLog& log,
       panel_(panel),
       log_(log),
       onStateChanged_(std::move(onStateChanged)),
-      idleLimit_(idleLimit) {}
+      hold_(idleLimit) {}
 
 PanelServer::~PanelServer() = default;
 
 int PanelServer::run(int stopFd) {
     for (;;) {
         const auto now = Clock::now();
-        std::optional<Clock::time_point> wake = releaseIdleHolder(now);
         if (acceptResumes_ && now >= *acceptResumes_) {
             acceptResumes_.reset();
         }
         const bool accepting = !acceptResumes_;
-        if (!accepting && (!wake || *acceptResumes_ < *wake)) {
-            wake = acceptResumes_;
-        }
+        // A hold lapses by itself (PanelHold): only a resting accept needs a wake-up.
+        const std::optional<Clock::time_point> wake = acceptResumes_;
 
         std::vector<pollfd> fds;
         fds.push_back({stopFd, POLLIN, 0});
@@ -156,30 +156,27 @@ int PanelServer::run(int stopFd) {
         }
         std::erase_if(clients_, [](const auto& client) { return client->closed; });
         if (fds[1].revents & POLLIN) {
-            accept();
+            acceptWaiting();
         }
     }
 }
 
-std::optional<PanelServer::Clock::time_point> PanelServer::releaseIdleHolder(
-    Clock::time_point now) {
-    if (holder_ == nullptr) {
-        return std::nullopt;
+void PanelServer::acceptWaiting() {
+    // A burst of connections must not keep the backlog full, or a newcomer
+    // finds the panel absent: what a full backlog holds is taken in one round,
+    // and no more, so that a flood of connections cannot starve the clients.
+    for (std::size_t i = 0; i <= kMaxClients && accept(); ++i) {
     }
-    const auto due = holder_->lastHeard + idleLimit_;
-    if (now < due) {
-        return due;
-    }
-    holder_ = nullptr;
-    return std::nullopt;
 }
 
-void PanelServer::accept() {
+bool PanelServer::accept() {
     const int fd = ::accept4(socket_.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED ||
-            errno == EPROTO) {
-            return;
+        if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO) {
+            return true;  // that one is lost; others may wait behind it
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return false;
         }
         // Out of descriptors or memory: the connection stays in the backlog,
         // and asking again at once would only spin. Rest, longer each time.
@@ -190,51 +187,77 @@ void PanelServer::accept() {
         acceptBackoff_ = std::clamp(acceptBackoff_ * 2, std::chrono::milliseconds(50),
                                     std::chrono::milliseconds(1000));
         acceptResumes_ = Clock::now() + acceptBackoff_;
-        return;
+        return false;
     }
     acceptBackoff_ = std::chrono::milliseconds(0);
+    UniqueFd taken(fd);
+    if (clients_.size() >= kMaxClients) {
+        makeRoom();
+    }
     // An unplugged panel is gone: the host sees the connection drop at once.
     if (panel_.unplugged()) {
-        ::close(fd);
-        return;
-    }
-    if (clients_.size() >= kMaxClients) {
-        // Room for the newcomer: the client silent the longest goes, never the holder.
-        Client* silent = nullptr;
-        for (const auto& other : clients_) {
-            if (other.get() != holder_ &&
-                (silent == nullptr || other->lastHeard < silent->lastHeard)) {
-                silent = other.get();
-            }
-        }
-        if (silent != nullptr) {
-            closeClient(*silent);
-            std::erase_if(clients_, [](const auto& c) { return c->closed; });
-        }
+        return true;
     }
     auto client = std::make_unique<Client>();
-    client->fd.reset(fd);
+    client->id = nextClientId_++;
+    client->fd = std::move(taken);
     client->lastHeard = Clock::now();
     clients_.push_back(std::move(client));
+    return true;
+}
+
+void PanelServer::makeRoom() {
+    // What the clients have sent is served first, and those that already hung
+    // up go: in a burst of connect-and-close they would otherwise push out one
+    // still talking, and a client taken in the same round gets its answer
+    // before it may have to make room.
+    std::vector<pollfd> fds;
+    for (const auto& client : clients_) {
+        fds.push_back({client->fd.get(), POLLIN | POLLRDHUP, 0});
+    }
+    if (::poll(fds.data(), fds.size(), 0) > 0) {
+        for (std::size_t i = 0; i < fds.size(); ++i) {
+            if (fds[i].revents & (POLLRDHUP | POLLHUP | POLLERR)) {
+                while (!clients_[i]->closed && receive(*clients_[i])) {
+                }
+            } else if (fds[i].revents != 0 && !clients_[i]->closed) {
+                receive(*clients_[i]);
+            }
+        }
+        std::erase_if(clients_, [](const auto& c) { return c->closed; });
+    }
+    if (clients_.size() < kMaxClients) {
+        return;
+    }
+    // Else the client silent the longest goes, never the holder.
+    const auto holder = hold_.holder(Clock::now());
+    Client* silent = nullptr;
+    for (const auto& other : clients_) {
+        if (other->id != holder && (silent == nullptr || other->lastHeard < silent->lastHeard)) {
+            silent = other.get();
+        }
+    }
+    if (silent != nullptr) {
+        closeClient(*silent);
+        std::erase_if(clients_, [](const auto& c) { return c->closed; });
+    }
 }
 
 void PanelServer::closeClient(Client& client) {
-    if (holder_ == &client) {
-        holder_ = nullptr;
-    }
+    hold_.release(client.id);
     client.fd.reset();
     client.closed = true;
 }
 
-void PanelServer::receive(Client& client) {
+bool PanelServer::receive(Client& client) {
     std::uint8_t buffer[4096];
     const ssize_t n = ::recv(client.fd.get(), buffer, sizeof buffer, 0);
     if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
-        return;
+        return false;
     }
     if (n <= 0) {
         closeClient(client);
-        return;
+        return false;
     }
     client.lastHeard = Clock::now();
     client.reader.feed(buffer, static_cast<std::size_t>(n));
@@ -245,6 +268,7 @@ void PanelServer::receive(Client& client) {
         }
         handle(client, *frame);
     }
+    return true;
 }
 
 void PanelServer::handle(Client& client, const mpusbwire::Frame& frame) {
@@ -269,16 +293,16 @@ void PanelServer::handle(Client& client, const mpusbwire::Frame& frame) {
             return;
         }
         case mpusbwire::kOut: {
-            if (frame.payload.empty()) {
+            if (!mpusbwire::isReport(frame)) {
                 drop("malformed");
                 return;
             }
-            if (holder_ != nullptr && holder_ != &client) {
+            // Only a report takes or keeps the panel.
+            if (!hold_.claim(client.id, Clock::now())) {
                 drop("busy: the panel serves another client;");
-                send(client, mpusbwire::kRefused, nullptr, 0);
+                send(client, mpusbwire::kRefused, &mpusbwire::kBusyReason, 1);
                 return;
             }
-            holder_ = &client;
             // A short report reaches the firmware padded with zeros.
             Report out{};
             std::copy(frame.payload.begin(), frame.payload.end(), out.begin());

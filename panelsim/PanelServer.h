@@ -4,9 +4,9 @@
 //
 // Every client is answered its hello at once, so a presence test never waits
 // on another client. The panel itself serves one client at a time: the first
-// to send a report holds it until it leaves or stays silent for the idle
-// limit; meanwhile the reports of others are refused, as a second claim of a
-// USB device is.
+// to send a report holds it until it leaves or sends no report for the idle
+// limit (PanelHold.h); meanwhile the reports of others are refused as busy, as
+// a second claim of a USB device is.
 #pragma once
 
 #include <chrono>
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Panel.h"
+#include "PanelHold.h"
 #include "ReportLog.h"
 #include "VirtualWire.h"
 
@@ -45,9 +46,11 @@ private:
 class PanelServer {
 public:
     using Clock = std::chrono::steady_clock;
-    // How long a client may hold the panel without a word.
+    // How long a client keeps the panel after its last report.
     static constexpr std::chrono::milliseconds kIdleLimit{3000};
-    // Clients beyond this many push out the one silent the longest.
+    // Clients beyond this many push out the one silent the longest. The
+    // listening backlog takes as many, so a burst of them waits its turn
+    // rather than finding the panel absent.
     static constexpr std::size_t kMaxClients = 16;
 
     // onStateChanged runs after each report that changed the panel's memory.
@@ -63,21 +66,24 @@ public:
 private:
     struct Client;
 
-    void accept();
+    // Takes every connection waiting in the backlog.
+    void acceptWaiting();
+    // Takes one; false when none is waiting or it failed.
+    bool accept();
+    void makeRoom();
     void closeClient(Client& client);
-    void receive(Client& client);
+    // False when nothing more is there to read for now.
+    bool receive(Client& client);
     void handle(Client& client, const mpusbwire::Frame& frame);
     bool send(Client& client, std::uint8_t type, const std::uint8_t* payload, std::size_t size);
-    // Frees the panel from a silent holder; returns when the next check is due.
-    std::optional<Clock::time_point> releaseIdleHolder(Clock::time_point now);
 
     ListeningSocket& socket_;
     Panel& panel_;
     ReportLog& log_;
     std::function<void()> onStateChanged_;
-    std::chrono::milliseconds idleLimit_;
+    mpusbwire::PanelHold hold_;
     std::vector<std::unique_ptr<Client>> clients_;
-    Client* holder_ = nullptr;  // the client the panel serves, if any
+    std::uint64_t nextClientId_ = 1;
     // After a failing accept (out of descriptors), the listening socket rests
     // until then, so the loop does not spin on a connection it cannot take.
     std::optional<Clock::time_point> acceptResumes_;

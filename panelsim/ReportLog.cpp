@@ -1,6 +1,7 @@
 #include "ReportLog.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,27 +12,92 @@
 
 namespace panelsim {
 
-ReportLog::ReportLog(const std::string& path) : enabled_(!path.empty()) {
-    if (!enabled_) {
-        return;
-    }
-    // Non-blocking only for the open, so that a FIFO without a reader fails
-    // instead of hanging the start.
-    fd_ = ::open(path.c_str(),
-                 O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
-                 0600);
-    if (fd_ < 0) {
-        error_ = std::strerror(errno);
-        return;
-    }
-    ::fcntl(fd_, F_SETFL, O_APPEND);
+namespace {
+
+using mpusbwire::UniqueFd;
+
+// Non-blocking for good: a write the file cannot take at once is dropped.
+constexpr int kOpenFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+std::string octal(mode_t mode) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
 }
 
-ReportLog::~ReportLog() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+// The log at path, made new or an existing one that is safe to append to;
+// an invalid descriptor with error set otherwise.
+UniqueFd openLog(const std::string& path, std::string& error, std::string& note) {
+    // Another process may create or remove the file between the steps: a
+    // few tries, each from the start.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        UniqueFd fd(::open(path.c_str(), kOpenFlags | O_CREAT | O_EXCL, 0600));
+        if (fd.get() >= 0) {
+            return fd;
+        }
+        if (errno != EEXIST) {
+            error = std::strerror(errno);
+            return {};
+        }
+        // Looked at before opening, so that a FIFO or a device is never opened.
+        struct stat seen {};
+        if (::lstat(path.c_str(), &seen) != 0) {
+            if (errno == ENOENT) {
+                continue;
+            }
+            error = std::strerror(errno);
+            return {};
+        }
+        if (S_ISLNK(seen.st_mode)) {
+            error = "it is a symbolic link";
+            return {};
+        }
+        if (!S_ISREG(seen.st_mode)) {
+            error = "it is not a regular file";
+            return {};
+        }
+        fd.reset(::open(path.c_str(), kOpenFlags));
+        struct stat st {};
+        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || st.st_dev != seen.st_dev ||
+            st.st_ino != seen.st_ino) {
+            if (fd.get() < 0 && errno != ENOENT && errno != ELOOP) {
+                error = std::strerror(errno);
+                return {};
+            }
+            continue;  // replaced meanwhile
+        }
+        if (st.st_uid != ::geteuid()) {
+            error = "it belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+            return {};
+        }
+        if (st.st_mode & (S_IWGRP | S_IWOTH)) {
+            error = "others may write to it (mode " + octal(st.st_mode) + ")";
+            return {};
+        }
+        // Ours and written by us alone, but readable by others: the texts are not theirs.
+        if (st.st_mode & (S_IRWXG | S_IRWXO)) {
+            if (::fchmod(fd.get(), st.st_mode & S_IRWXU) != 0) {
+                error = std::string("cannot make it private: ") + std::strerror(errno);
+                return {};
+            }
+            note = "the log " + path + " was mode " + octal(st.st_mode) + "; now " +
+                   octal(st.st_mode & S_IRWXU) + ", as it holds every text sent";
+        }
+        return fd;
+    }
+    error = "it keeps changing while being opened";
+    return {};
+}
+
+}  // namespace
+
+ReportLog::ReportLog(const std::string& path) : enabled_(!path.empty()) {
+    if (enabled_) {
+        fd_ = openLog(path, error_, note_);
     }
 }
+
+ReportLog::ReportLog(UniqueFd fd) : enabled_(true), fd_(std::move(fd)) {}
 
 void ReportLog::report(std::string_view direction, const std::uint8_t* bytes, std::size_t size) {
     static constexpr char hex[] = "0123456789abcdef";
@@ -49,7 +115,7 @@ void ReportLog::dropped(std::string_view what) {
 }
 
 void ReportLog::line(std::string_view text) {
-    if (fd_ < 0) {
+    if (fd_.get() < 0) {
         return;
     }
     const auto now = std::chrono::system_clock::now();
@@ -63,17 +129,15 @@ void ReportLog::line(std::string_view text) {
     char millis[8];
     std::snprintf(millis, sizeof millis, ".%03d", static_cast<int>(ms.count()));
     std::string all = std::string(stamp) + millis + ' ' + std::string(text) + '\n';
-    // One write per line: O_APPEND keeps lines whole even with other writers.
-    std::string_view rest = all;
-    while (!rest.empty()) {
-        const ssize_t n = ::write(fd_, rest.data(), rest.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;  // a full disk loses log lines, never the panel's service
-        }
-        rest.remove_prefix(static_cast<std::size_t>(n));
+    // One write per line, never waiting: O_APPEND keeps lines whole even with
+    // other writers, and a line that would block or fails (a full disk) is
+    // lost rather than stall the panel. A cut line counts as lost.
+    ssize_t n = 0;
+    do {
+        n = ::write(fd_.get(), all.data(), all.size());
+    } while (n < 0 && errno == EINTR);
+    if (n < 0 || static_cast<std::size_t>(n) != all.size()) {
+        ++droppedLines_;
     }
 }
 

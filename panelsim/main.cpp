@@ -69,6 +69,9 @@ int serve(const panelsim::Options& options, const std::string& socketPath) {
                   << "\n";
         return 1;
     }
+    if (!log.note().empty()) {
+        std::cerr << "panelsim: " << log.note() << "\n";
+    }
 
     // The signals arrive through a descriptor the server polls, so a stop
     // never lands in the middle of a report.
@@ -101,7 +104,12 @@ int serve(const panelsim::Options& options, const std::string& socketPath) {
     };
     PanelServer server(*socket, panel, log, saveStateFile);
     std::cerr << "panelsim: serving on " << socketPath << "\n";
-    return server.run(stopFd.get());
+    const int status = server.run(stopFd.get());
+    if (const auto lost = log.droppedLines(); lost > 0) {
+        std::cerr << "panelsim: " << lost << " log line(s) dropped: the log could not take them"
+                  << " without waiting\n";
+    }
+    return status;
 }
 
 }  // namespace

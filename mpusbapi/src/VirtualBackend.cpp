@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include "Errors.h"
 #include "VirtualWire.h"
@@ -24,6 +25,11 @@ constexpr DeviceId kPanelId{0x04D8, 0x000C};
 constexpr std::uint8_t kPanelEndpoint = 1;
 // How long a panel may take to answer the hello before it counts as absent.
 constexpr std::chrono::milliseconds kHelloTimeout{1000};
+// How long a connect is tried again while the panel's backlog is full (a
+// burst of other connections): a busy panel, not an absent one.
+constexpr std::chrono::milliseconds kConnectPatience{100};
+// The pause between two tries, doubling from 1 ms up to this.
+constexpr std::chrono::milliseconds kConnectPauseMax{10};
 // What one look at the socket takes in; a few frames, so a flood is handled
 // a bite at a time between checks of the deadline.
 constexpr std::size_t kChunk = 512;
@@ -60,6 +66,7 @@ public:
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         // Whatever came before this request answers an earlier one.
         drain();
+        refusedBusy_ = false;
         if (!send(mpusbwire::kOut, data, size, deadline)) {
             return failure();
         }
@@ -67,8 +74,11 @@ public:
         if (!answer) {
             return failure();
         }
+        // Refused because another program holds the panel: no reply will
+        // come either, and the read says so at once.
+        refusedBusy_ = answer->isBusy();
         if (answer->type != mpusbwire::kAccepted) {
-            return EIO;
+            return refusedBusy_ ? EBUSY : EIO;
         }
         transferred = size;
         return 0;
@@ -91,6 +101,9 @@ public:
                 std::copy_n(report->begin(), n, data);
                 transferred = static_cast<std::uint32_t>(n);
                 return 0;
+            }
+            if (refusedBusy_) {
+                return EBUSY;
             }
             if (!takeIn(deadline)) {
                 return failure();
@@ -207,9 +220,42 @@ private:
     mpusbwire::UniqueFd fd_;
     std::mutex mutex_;
     mpusbwire::ClientInbox inbox_;
+    // The last write was refused because another program holds the panel.
+    bool refusedBusy_ = false;
     // Also read without the lock, by count() and open().
     std::atomic<bool> dead_ = false;
 };
+
+// A connection to the socket at address, or an invalid descriptor with error
+// set. A Unix socket connects at once or not at all: a full backlog (EAGAIN)
+// is a panel busy with a burst of connections, so that, and a refusal from a
+// socket that is there (ECONNREFUSED: nobody listens on it, or not yet), is
+// tried again for a short while before the panel counts as absent. A missing
+// socket (ENOENT) is no panel at once.
+mpusbwire::UniqueFd connectPatiently(const sockaddr_un& address, int& error) {
+    const auto deadline = Clock::now() + kConnectPatience;
+    std::chrono::milliseconds pause{1};
+    for (;;) {
+        mpusbwire::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        if (fd.get() < 0) {
+            error = ENODEV;
+            return {};
+        }
+        if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+            return fd;
+        }
+        const int failed = errno;
+        const bool retry = failed == EAGAIN || failed == ECONNREFUSED || failed == EINTR;
+        const auto now = Clock::now();
+        if (!retry || now >= deadline) {
+            // A backlog still full at the end: there, but taken up by others.
+            error = failed == EACCES ? EACCES : failed == EAGAIN ? EBUSY : ENODEV;
+            return {};
+        }
+        std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, kConnectPauseMax);
+    }
+}
 
 // Connects to the panel at path; nullptr with error set if there is none we
 // may talk to.
@@ -220,16 +266,8 @@ std::shared_ptr<Connection> connectTo(const std::string& path, int& error) {
         error = EINVAL;
         return nullptr;
     }
-    mpusbwire::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    mpusbwire::UniqueFd fd = connectPatiently(address, error);
     if (fd.get() < 0) {
-        return nullptr;
-    }
-    // A Unix socket connects at once or not at all; a full backlog (EAGAIN)
-    // means the panel is too busy to count as there.
-    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        if (errno == EACCES) {
-            error = EACCES;
-        }
         return nullptr;
     }
     // Whoever made the socket first gets every text sent to it: only a panel

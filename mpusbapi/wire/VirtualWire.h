@@ -8,11 +8,14 @@
 //   panel -> client  'h' hello reply [protocol version]        the panel is there
 //   client -> panel  'O' out report  [1..64 bytes]             one output report
 //   panel -> client  'A' accepted    []                        the report was taken
-//   panel -> client  'F' refused     []                        the write fails
+//   panel -> client  'F' refused     [] or [reason]            the write fails
 //   panel -> client  'I' in report   [64 bytes]                a reply, after its 'A'
 //
 // Every connection gets its hello reply at once; the panel takes the reports of
-// one connection at a time and refuses ('F') the others' meanwhile.
+// one connection at a time and refuses the others' meanwhile with 'F' ['B']
+// (busy), so the host can tell "held by another program" from a panel that
+// refused the report itself ('F' without a reason). A reason it does not know
+// is an ordinary refusal.
 // A panel that is unplugged closes connections as soon as it takes them.
 // Frames of an unknown type or with a length over 64 are skipped whole.
 // A client keeps at most one 'I' per accepted out report, and only a full
@@ -45,6 +48,9 @@ inline constexpr std::uint8_t kAccepted = 'A';
 inline constexpr std::uint8_t kRefused = 'F';
 inline constexpr std::uint8_t kIn = 'I';
 inline constexpr std::size_t kReportSize = 64;
+// The reason byte of an 'F' for a report refused because another connection
+// holds the panel.
+inline constexpr std::uint8_t kBusyReason = 'B';
 
 // A file descriptor that closes itself.
 class UniqueFd {
@@ -104,6 +110,10 @@ struct Frame {
     // Set when the frame was too long: its payload was skipped, not kept.
     bool oversized = false;
     std::size_t declaredSize = 0;
+
+    bool isBusy() const {
+        return type == kRefused && payload.size() == 1 && payload[0] == kBusyReason;
+    }
 };
 
 // Cuts a byte stream into frames; bytes may arrive in any pieces.
@@ -171,8 +181,12 @@ public:
                 case kAccepted:
                     replyAllowed_ = true;
                     return frame;
-                case kHelloReply:
                 case kRefused:
+                    // It answers a later report than any accepted before it,
+                    // whose reply came first: a reply now is no-one's.
+                    replyAllowed_ = false;
+                    return frame;
+                case kHelloReply:
                     return frame;
                 default:
                     break;

@@ -176,6 +176,8 @@ private slots:
     void zeroLengthReadLeavesTheReply();
     void floodedCallsEndAtTheirDeadline_data();
     void floodedCallsEndAtTheirDeadline();
+    void unansweredConnectIsTriedBriefly_data();
+    void unansweredConnectIsTriedBriefly();
 };
 
 void VirtualPeerTest::ownPanelIsCountedAnothersIsRefused_data() {
@@ -307,6 +309,56 @@ void VirtualPeerTest::floodedCallsEndAtTheirDeadline() {
         const long grown = residentKb() - before;
         QVERIFY2(grown < 16 * 1024, qPrintable(QString("grew by %1 kB").arg(grown)));
     }
+}
+
+void VirtualPeerTest::unansweredConnectIsTriedBriefly_data() {
+    QTest::addColumn<QString>("socket");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<bool>("tried");
+    // Others' connections fill the backlog: a panel busy, not absent.
+    QTest::newRow("backlog full") << "full" << EBUSY << true;
+    // Nobody listening on a socket that is there: maybe a panelsim restarting.
+    QTest::newRow("nobody listening") << "stale" << ENODEV << true;
+    QTest::newRow("no socket") << "none" << ENODEV << false;
+}
+
+// A connect that fails where a panel may be is tried again for about 100 ms
+// before the panel counts as absent; a missing socket is no panel at once.
+void VirtualPeerTest::unansweredConnectIsTriedBriefly() {
+    QFETCH(QString, socket);
+    QFETCH(int, expected);
+    QFETCH(bool, tried);
+    const std::string path = socketPath.toStdString();
+    mpusbwire::UniqueFd listener;
+    std::vector<mpusbwire::UniqueFd> fillers;
+    if (socket != "none") {
+        sockaddr_un address{};
+        QVERIFY(mpusbwire::fillAddress(path, address));
+        listener.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        QCOMPARE(
+            ::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        if (socket == "full") {
+            // Listening, never accepting: a few connections fill its backlog.
+            QCOMPARE(::listen(listener.get(), 0), 0);
+            for (int i = 0; i < 16; ++i) {
+                mpusbwire::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0));
+                if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address),
+                              sizeof address) != 0) {
+                    QCOMPARE(errno, EAGAIN);
+                    break;
+                }
+                fillers.push_back(std::move(fd));
+            }
+            QVERIFY(!fillers.empty() && fillers.size() < 16);
+        }
+    }
+    QElapsedTimer timer;
+    timer.start();
+    errno = 0;
+    QCOMPARE(lib.count(kId), 0u);
+    QCOMPARE(errno, expected);
+    const qint64 took = timer.elapsed();
+    QVERIFY2(tried ? took >= 90 && took < 1000 : took < 90, qPrintable(QString::number(took)));
 }
 
 QTEST_GUILESS_MAIN(VirtualPeerTest)

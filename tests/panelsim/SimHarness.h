@@ -2,12 +2,20 @@
 // and socket to a panelsim started with PanelSimProcess.
 #pragma once
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <QLibrary>
 #include <QTest>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "MpusbLibrary.h"
@@ -59,3 +67,62 @@ inline Bytes command(std::uint8_t code) {
     b[0] = code;
     return b;
 }
+
+// A raw client of the socket, to send what the library never would.
+class RawClient {
+public:
+    // Connected at once; a non-blocking one fails rather than waits when the
+    // panel's backlog is full.
+    explicit RawClient(const QString& path, bool nonBlocking = false)
+        : fd_(::socket(AF_UNIX, SOCK_STREAM | (nonBlocking ? SOCK_NONBLOCK : 0), 0)) {
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        const QByteArray p = QFile::encodeName(path);
+        std::memcpy(a.sun_path, p.constData(), static_cast<std::size_t>(p.size()));
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    }
+    ~RawClient() { ::close(fd_); }
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+    bool connected() const { return connected_; }
+    bool send(const QByteArray& bytes) {
+        return ::send(fd_, bytes.constData(), static_cast<std::size_t>(bytes.size()),
+                      MSG_NOSIGNAL) == bytes.size();
+    }
+    // Bytes that arrive within timeoutMs.
+    QByteArray receive(int timeoutMs, int want) {
+        using namespace std::chrono;
+        QByteArray got;
+        const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
+        while (got.size() < want && steady_clock::now() < deadline) {
+            pollfd p{fd_, POLLIN, 0};
+            const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+            if (::poll(&p, 1, static_cast<int>(std::max<long>(left, 0))) <= 0) {
+                break;
+            }
+            char buf[256];
+            const ssize_t n = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
+            if (n <= 0) {
+                break;
+            }
+            got.append(buf, static_cast<int>(n));
+        }
+        return got;
+    }
+
+private:
+    int fd_;
+    bool connected_ = false;
+};
+
+inline const QByteArray kHello("H\x00\x01\x01", 4);
+inline const QByteArray kHelloReply("h\x00\x01\x01", 4);
+inline const QByteArray kClockRead("O\x00\x01\x43", 4);
+inline const QByteArray kAcceptedFrame("A\x00\x00", 3);
+// What another client's report gets while one holds the panel.
+inline const QByteArray kBusyFrame(
+    "F\x00\x01"
+    "B",
+    4);
+// A clock read accepted: 'A', then the 64-byte reply.
+inline constexpr int kAnswerSize = 3 + 3 + 64;

@@ -1,7 +1,9 @@
 // panelsim and libmpusbapi together, over a real socket, through the six
 // exported entry points.
+#include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -12,6 +14,7 @@
 #include <QtTest>
 
 #include "SimHarness.h"
+#include "VirtualWire.h"
 
 using namespace std::chrono;
 
@@ -53,53 +56,6 @@ Bytes clockWrite(std::vector<int> fields) {
     }
     return b;
 }
-
-// A raw client of the socket, to send what the library never would.
-class RawClient {
-public:
-    explicit RawClient(const QString& path) : fd_(::socket(AF_UNIX, SOCK_STREAM, 0)) {
-        sockaddr_un a{};
-        a.sun_family = AF_UNIX;
-        const QByteArray p = QFile::encodeName(path);
-        std::memcpy(a.sun_path, p.constData(), static_cast<std::size_t>(p.size()));
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    }
-    ~RawClient() { ::close(fd_); }
-    bool connected() const { return connected_; }
-    bool send(const QByteArray& bytes) {
-        return ::send(fd_, bytes.constData(), static_cast<std::size_t>(bytes.size()),
-                      MSG_NOSIGNAL) == bytes.size();
-    }
-    // Bytes that arrive within timeoutMs.
-    QByteArray receive(int timeoutMs, int want) {
-        QByteArray got;
-        const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
-        while (got.size() < want && steady_clock::now() < deadline) {
-            pollfd p{fd_, POLLIN, 0};
-            const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
-            if (::poll(&p, 1, static_cast<int>(std::max<long>(left, 0))) <= 0) {
-                break;
-            }
-            char buf[256];
-            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-            if (n <= 0) {
-                break;
-            }
-            got.append(buf, static_cast<int>(n));
-        }
-        return got;
-    }
-
-private:
-    int fd_;
-    bool connected_ = false;
-};
-
-const QByteArray kHello("H\x00\x01\x01", 4);
-const QByteArray kHelloReply("h\x00\x01\x01", 4);
-const QByteArray kClockRead("O\x00\x01\x43", 4);
-const QByteArray kAcceptedFrame("A\x00\x00", 3);
-const QByteArray kRefusedFrame("F\x00\x00", 3);
 
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -164,7 +120,9 @@ private slots:
     void stateThatIsNotAFileIsRefused();
     void staleTemporariesAreCleared();
     void logIsPrivateAndAppended();
-    void logNeverFollowsALink();
+    void logThatIsNotSafeIsRefused_data();
+    void logThatIsNotSafeIsRefused();
+    void logLinesLostAreCounted();
     void socketIsPrivate();
     void liveSocketIsRefused();
     void staleSocketIsReplaced();
@@ -509,6 +467,9 @@ void EndToEndTest::staleTemporariesAreCleared() {
 void EndToEndTest::logIsPrivateAndAppended() {
     const QString log = dir->path() + "/panel.log";
     QVERIFY(writeFile(log, "earlier line\n"));
+    const QByteArray logName = QFile::encodeName(log);
+    // Ours and written by us alone, but readable by all: taken, and made private.
+    QCOMPARE(::chmod(logName.constData(), 0644), 0);
     const QString fresh = dir->path() + "/fresh.log";
     PanelSimProcess sim(PanelSimProcess::notStarted, dir->path());
     for (const QString& file : {log, fresh}) {
@@ -519,21 +480,90 @@ void EndToEndTest::logIsPrivateAndAppended() {
     const QByteArray text = readFile(log);
     QVERIFY(text.startsWith("earlier line\n"));
     QCOMPARE(text.count(" OUT 43"), 1);
-    struct stat st {};
-    QCOMPARE(::stat(QFile::encodeName(fresh).constData(), &st), 0);
-    QCOMPARE(st.st_mode & 0777, 0600u);
+    QVERIFY2(sim.output().contains("was mode 0644; now 0600"), qPrintable(sim.output()));
+    for (const QString& file : {log, fresh}) {
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, 0600u);
+    }
 }
 
-void EndToEndTest::logNeverFollowsALink() {
-    const QString target = dir->path() + "/elsewhere";
-    QVERIFY(writeFile(target, "not a log"));
+void EndToEndTest::logThatIsNotSafeIsRefused_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("symbolic link") << "link"
+                                   << "symbolic link";
+    QTest::newRow("FIFO with a reader") << "fifo"
+                                        << "not a regular file";
+    QTest::newRow("writable by all") << "0666"
+                                     << "others may write to it (mode 0666)";
+    QTest::newRow("writable by the group") << "0620"
+                                           << "others may write to it (mode 0620)";
+    QTest::newRow("another user's") << "nobody"
+                                    << "belongs to another user";
+}
+
+void EndToEndTest::logThatIsNotSafeIsRefused() {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
     const QString log = dir->path() + "/panel.log";
-    QVERIFY(QFile::link(target, log));
+    const QByteArray logName = QFile::encodeName(log);
+    const QString target = dir->path() + "/elsewhere";
+    QByteArray before = "not a log";
+    mpusbwire::UniqueFd reader;
+    if (kind == "link") {
+        QVERIFY(writeFile(target, before));
+        QVERIFY(QFile::link(target, log));
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(logName.constData(), 0600), 0);
+        reader.reset(::open(logName.constData(), O_RDONLY | O_NONBLOCK));
+        QVERIFY(reader.get() >= 0);
+    } else {
+        QVERIFY(writeFile(log, before));
+        QCOMPARE(::chmod(logName.constData(), kind == "nobody" ? 0600 : kind.toUInt(nullptr, 8)),
+                 0);
+        if (kind == "nobody") {
+            if (::geteuid() != 0) {
+                QSKIP("giving a file to another user needs root");
+            }
+            QCOMPARE(::chown(logName.constData(), 65534, 65534), 0);
+        }
+    }
     PanelSimProcess sim(PanelSimProcess::notStarted, dir->path());
     QVERIFY(!sim.start({"--log", log}));
     QCOMPARE(sim.stop(), 1);
-    QVERIFY2(sim.output().contains("cannot open the log"), qPrintable(sim.output()));
-    QCOMPARE(readFile(target), QByteArray("not a log"));
+    const QString said = sim.output();
+    QCOMPARE(said.count('\n'), 1);
+    QVERIFY2(said.contains("cannot open the log " + log + ": ") && said.contains(reason),
+             qPrintable(said));
+    if (kind == "fifo") {
+        char byte = 0;
+        QCOMPARE(::read(reader.get(), &byte, 1), ssize_t(0));  // nothing written, writer gone
+    } else {
+        QCOMPARE(readFile(kind == "link" ? target : log), before);
+    }
+}
+
+void EndToEndTest::logLinesLostAreCounted() {
+    const QString log = dir->path() + "/panel.log";
+    PanelSimProcess sim(PanelSimProcess::notStarted, dir->path());
+    // A file that stops growing, as on a full disk: later lines are lost, not waited on.
+    sim.setChildSetup([] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{2048, 2048};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    QVERIFY(sim.start({"--log", log}));
+    constexpr int kExchanges = 10;
+    for (int i = 0; i < kExchanges; ++i) {
+        QVERIFY(Pipes(lib).ask(0x43));
+    }
+    QCOMPARE(sim.stop(), 0);
+    const int whole = int(readFile(log).count('\n'));
+    QVERIFY(whole > 0 && whole < 2 * kExchanges);
+    QVERIFY2(sim.output().contains(
+                 QStringLiteral("panelsim: %1 log line(s) dropped").arg(2 * kExchanges - whole)),
+             qPrintable(sim.output()));
 }
 
 void EndToEndTest::socketIsPrivate() {
@@ -651,7 +681,7 @@ void EndToEndTest::oneClientAtATime() {
     QCOMPARE(other.receive(2000, 4), kHelloReply);
     // ...but its reports wait for their turn: refused.
     QVERIFY(other.send(kClockRead));
-    QCOMPARE(other.receive(2000, 3), kRefusedFrame);
+    QCOMPARE(other.receive(2000, 4), kBusyFrame);
     QVERIFY(pipes->ask(0x43));
     pipes.reset();  // the last pipe closed: the panel turns to the next client
     QVERIFY(other.send(kClockRead));
@@ -667,13 +697,13 @@ void EndToEndTest::silentHolderIsFreed() {
     QCOMPARE(int(holder.receive(2000, 3 + 3 + 64).size()), 3 + 3 + 64);
     RawClient next(sim.socketPath());
     QVERIFY(next.send(kClockRead));
-    QCOMPARE(next.receive(2000, 3), kRefusedFrame);
+    QCOMPARE(next.receive(2000, 4), kBusyFrame);
     // The holder says nothing more: after a few seconds the panel is free.
     QTRY_VERIFY_WITH_TIMEOUT(
         next.send(kClockRead) && next.receive(500, 3 + 3 + 64).startsWith(kAcceptedFrame), 15000);
     // It now serves the newcomer; the old holder waits its turn.
     QVERIFY(holder.send(kClockRead));
-    QCOMPARE(holder.receive(2000, 3), kRefusedFrame);
+    QCOMPARE(holder.receive(2000, 4), kBusyFrame);
 }
 
 void EndToEndTest::acceptFailureRestsInsteadOfSpinning() {
