@@ -19,7 +19,6 @@ void showFromStart(QLineEdit* field, const QString& text) {
 }
 
 constexpr QPoint kLedOffset(15, 15);  // first LED inside the frame
-constexpr QSize kLedArea(20 * 18, 10 * 18);
 
 // Pressing the busy cursor for the length of one panel exchange.
 class BusyCursor {
@@ -166,7 +165,8 @@ void Tmodul::texttxtChange() {
 void Tmodul::Timer1Timer() {
     const QPoint origin = Bevel1->geometry().topLeft() + kLedOffset;
     const std::optional<QString> failure = session_.tick(canvas_, origin);
-    centralWidget()->update(QRect(origin, kLedArea));
+    // Only the LEDs the tick drew again are shown again.
+    centralWidget()->update(session_.preview().changedArea());
     if (failure) {
         // Shown from an event of its own: a modal box opened inside this tick
         // would hold the timer, and the preview, until it is closed.
