@@ -22,13 +22,8 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
-// Runs `work` as a user without privileges and returns what it printed: as root
-// every permission check passes, so root hands the work to a child that drops to
-// nobody; any other user runs it as is.
-QByteArray asUnprivileged(const std::function<QByteArray()>& work) {
-    if (geteuid() != 0) {
-        return work();
-    }
+// Runs `work` in a child process and returns what it printed.
+QByteArray inChild(const std::function<QByteArray()>& work) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) {
         return "<no pipe>";
@@ -36,11 +31,7 @@ QByteArray asUnprivileged(const std::function<QByteArray()>& work) {
     const pid_t child = fork();
     if (child == 0) {
         close(pipeEnds[0]);
-        QByteArray out = "<could not drop privileges>";
-        if (setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0 &&
-            setresuid(kNobody, kNobody, kNobody) == 0) {
-            out = work();
-        }
+        const QByteArray out = work();
         const ssize_t written = write(pipeEnds[1], out.constData(), size_t(out.size()));
         _exit(written == out.size() ? 0 : 1);
     }
@@ -55,6 +46,22 @@ QByteArray asUnprivileged(const std::function<QByteArray()>& work) {
     int status = 0;
     waitpid(child, &status, 0);
     return out;
+}
+
+// Runs `work` as a user without privileges and returns what it printed: as root
+// every permission check passes, so root hands the work to a child that drops to
+// nobody; any other user runs it as is.
+QByteArray asUnprivileged(const std::function<QByteArray()>& work) {
+    if (geteuid() != 0) {
+        return work();
+    }
+    return inChild([&work]() -> QByteArray {
+        if (setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0 &&
+            setresuid(kNobody, kNobody, kNobody) == 0) {
+            return work();
+        }
+        return "<could not drop privileges>";
+    });
 }
 
 // Runs a write with a 64-byte file size limit, so it fails part way as on a full disk.
@@ -225,33 +232,18 @@ private slots:
         QTemporaryDir working;
         const QString path = fontsFilePath(program.path());
         writeFile(path, "good\r\n");
-        int pipeEnds[2];
-        QCOMPARE(pipe(pipeEnds), 0);
-        const pid_t child = fork();
-        if (child == 0) {
-            close(pipeEnds[0]);
+        const QByteArray out = inChild([&]() -> QByteArray {
             std::signal(SIGXFSZ, SIG_IGN);
             rlimit limit{};
             getrlimit(RLIMIT_FSIZE, &limit);
             limit.rlim_cur = 100;
-            QByteArray out = "<could not set the limit>";
-            if (setrlimit(RLIMIT_FSIZE, &limit) == 0) {
-                const SaveResult saved = saveFontsFile(program.path(), working.path(), kBig);
-                out = saved.failure.value_or("<written>").toUtf8();
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                return "<could not set the limit>";
             }
-            const ssize_t written = write(pipeEnds[1], out.constData(), size_t(out.size()));
-            _exit(written == out.size() ? 0 : 1);
-        }
-        close(pipeEnds[1]);
-        QByteArray out;
-        char buffer[512];
-        ssize_t got = 0;
-        while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0) {
-            out.append(buffer, got);
-        }
-        close(pipeEnds[0]);
-        int status = 0;
-        QCOMPARE(waitpid(child, &status, 0), child);
+            return saveFontsFile(program.path(), working.path(), kBig)
+                .failure.value_or("<written>")
+                .toUtf8();
+        });
         QCOMPARE(QString::fromUtf8(out), kTooBig);
         QCOMPARE(contentOf(path), QByteArray("good\r\n"));
         QCOMPARE(QDir(program.path()).entryList(QDir::Files), QStringList{"fonts.txt"});

@@ -32,18 +32,11 @@ int exactPeriod(const std::vector<QRgb>& line, int from, int repeats, int low, i
     return 0;
 }
 
-std::vector<QRgb> row(const QImage& image, int y) {
+// The pixels of one row (vertical: one column) of the image.
+std::vector<QRgb> line(const QImage& image, int at, bool vertical) {
     std::vector<QRgb> out;
-    for (int x = 0; x < image.width(); ++x) {
-        out.push_back(image.pixel(x, y));
-    }
-    return out;
-}
-
-std::vector<QRgb> column(const QImage& image, int x) {
-    std::vector<QRgb> out;
-    for (int y = 0; y < image.height(); ++y) {
-        out.push_back(image.pixel(x, y));
+    for (int i = 0; i < (vertical ? image.height() : image.width()); ++i) {
+        out.push_back(vertical ? image.pixel(at, i) : image.pixel(i, at));
     }
     return out;
 }
@@ -140,11 +133,11 @@ private slots:
         std::set<int> pitches;
         for (int r = 0; r < 10; ++r) {
             pitches.insert(
-                exactPeriod(row(shot, y0 + int((r * 18 + 8) * ratio)), x0, 18, low, high));
+                exactPeriod(line(shot, y0 + int((r * 18 + 8) * ratio), false), x0, 18, low, high));
         }
         for (int c = 0; c < 20; c += 3) {
             pitches.insert(
-                exactPeriod(column(shot, x0 + int((c * 18 + 8) * ratio)), y0, 8, low, high));
+                exactPeriod(line(shot, x0 + int((c * 18 + 8) * ratio), true), y0, 8, low, high));
         }
         QCOMPARE(pitches.size(), std::size_t(1));
         const int pitch = *pitches.begin();
