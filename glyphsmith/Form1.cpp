@@ -60,7 +60,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, QPo
 }  // namespace
 
 Form1::Form1(glyph::Services services, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)) {
+    : QWidget(parent), services_(std::move(services)), grid_(buttonFace()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kTitle);
     setFixedSize(679, 250);
@@ -81,7 +81,11 @@ void Form1::buildControls() {
     Picture2 = new PictureBox(true, this);
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setGeometry(64, 8, 110, 129);
-    Picture2->setImage(glyph::makeGridImage(face));
+    Picture2->setImage(grid_.image());
+    // At another screen scale the circles are drawn again at that scale, from
+    // the record of what was drawn, rather than the image's pixels enlarged.
+    Picture2->setRenderer(
+        [this](qreal ratio) { return grid_.render(Picture2->contentsRect().size(), ratio); });
     connect(Picture2, &PictureBox::mouseDown, this,
             [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF pos) {
                 Picture2_MouseDown(static_cast<int>(button), static_cast<int>(modifiers.toInt()),
@@ -92,12 +96,14 @@ void Form1::buildControls() {
     downPict->setObjectName(QStringLiteral("downPict"));
     downPict->setGeometry(176, 10, 20, 20);
     downPict->setImage(glyph::arrowImage(true));
+    downPict->setRenderer([](qreal ratio) { return glyph::arrowImage(true, ratio); });
     connect(downPict, &PictureBox::clicked, this, &Form1::downPict_Click);
 
     upPict = new PictureBox(false, this);
     upPict->setObjectName(QStringLiteral("upPict"));
     upPict->setGeometry(176, 114, 20, 20);
     upPict->setImage(glyph::arrowImage(false));
+    upPict->setRenderer([](qreal ratio) { return glyph::arrowImage(false, ratio); });
     connect(upPict, &PictureBox::clicked, this, &Form1::upPict_Click);
 
     for (PictureBox* picture : {Picture1, Picture2, downPict, upPict}) {
@@ -181,14 +187,13 @@ void Form1::captureChar(const QString& ch) {
     glyph::drawCharacter(Picture1->image(), face, font_, c);
     asclbl->setText(QString::number(glyph::codeForChar(c)));
     asclbl->adjustSize();
-    glyph::copyToGrid(Picture1->image(), Picture2->image(), face, columns(), font_.size(),
-                      offsets_);
+    glyph::copyToGrid(Picture1->image(), grid_, columns(), font_.size(), offsets_);
+    Picture2->setImage(grid_.image());
     Picture1->update();
-    Picture2->update();
 }
 
 void Form1::calcCodes() {
-    hexlbl->setText(glyph::codeText(Picture2->image(), columns(), font_.size()));
+    hexlbl->setText(glyph::codeText(grid_.image(), columns(), font_.size()));
     hexlbl->adjustSize();
     update();
 }
@@ -198,11 +203,9 @@ void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, double x, double y
     if (!cell) {
         return;
     }
-    QImage& grid = Picture2->image();
-    const bool lit = glyph::isLit(grid, glyph::pixelOf(x), glyph::pixelOf(y));
-    glyph::drawCell(grid, glyph::clickCentre(*cell, offsets_.xoff, offsets_.yoff),
-                    glyph::clickFill(lit));
-    Picture2->update();
+    const bool lit = glyph::isLit(grid_.image(), glyph::pixelOf(x), glyph::pixelOf(y));
+    grid_.drawCell(glyph::clickCentre(*cell, offsets_.xoff, offsets_.yoff), glyph::clickFill(lit));
+    Picture2->setImage(grid_.image());
     calcCodes();
 }
 

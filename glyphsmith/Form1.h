@@ -7,6 +7,7 @@
 
 #include "Seams.h"
 #include "core/Capture.h"
+#include "core/CellGrid.h"
 
 class PictureBox;
 class QLabel;
@@ -58,6 +59,7 @@ private:
     glyph::SamplingOffsets offsets_;
     glyph::CaptureFont font_ = glyph::startFont();
     bool activated_ = false;
+    glyph::GridDrawing grid_;  // what Picture2 shows and is read from
 
     PictureBox* Picture1 = nullptr;
     PictureBox* Picture2 = nullptr;

@@ -15,12 +15,31 @@ void PictureBox::setImage(QImage image) {
     update();
 }
 
+void PictureBox::setRenderer(Renderer renderer) {
+    renderer_ = std::move(renderer);
+    rendered_ = QImage();
+    update();
+}
+
+QImage PictureBox::shownImage() const {
+    const qreal ratio = devicePixelRatioF();
+    if (!renderer_ || ratio == 1.0) {
+        return image_;
+    }
+    if (rendered_.isNull() || rendered_.devicePixelRatio() != ratio ||
+        renderedFrom_ != image_.cacheKey()) {
+        rendered_ = renderer_(ratio);
+        renderedFrom_ = image_.cacheKey();
+    }
+    return rendered_;
+}
+
 void PictureBox::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter painter(this);
     const QRect area = contentsRect();
     painter.setClipRect(area);
-    painter.drawImage(area.topLeft(), image_);
+    painter.drawImage(area.topLeft(), shownImage());
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {

@@ -4,7 +4,10 @@
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QGuiApplication>
+#include <QIntValidator>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QSignalBlocker>
 
 namespace glyph {
 
@@ -21,6 +24,16 @@ QString styleOf(const FontChoice& choice) {
     return {};
 }
 
+QLineEdit* fontDialogSizeBox(const QFontDialog& dialog) {
+    // The one field that takes whole numbers only.
+    for (auto* edit : dialog.findChildren<QLineEdit*>()) {
+        if (qobject_cast<const QIntValidator*>(edit->validator()) != nullptr) {
+            return edit;
+        }
+    }
+    return nullptr;
+}
+
 std::optional<FontChoice> QtFontChooser::chooseFont(const FontChoice& current) {
     QFont initial(current.family);
     initial.setPointSizeF(current.points);
@@ -32,14 +45,27 @@ std::optional<FontChoice> QtFontChooser::chooseFont(const FontChoice& current) {
     if (!style.isEmpty()) {
         initial.setStyleName(style);
     }
-    bool ok = false;
     // The dialog lists every installed font, screen and printer alike.
-    const QFont chosen = QFontDialog::getFont(&ok, initial, parent_);
-    if (!ok) {
+    QFontDialog dialog(initial, parent_);
+    dialog.setOption(QFontDialog::DontUseNativeDialog);  // its size box is reached below
+    // The dialog keeps whole sizes and opens on 8 for 8.25: its size box is made
+    // to read the size the capture box reports. Left as it is, that size is the
+    // one chosen; a size typed or picked in the list is whole, as the dialog has it.
+    QLineEdit* sizeBox = fontDialogSizeBox(dialog);
+    const QString shownSize = QString::number(current.points);
+    if (sizeBox != nullptr) {
+        const QSignalBlocker quiet(sizeBox);
+        sizeBox->setText(shownSize);
+    }
+    if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
-    const double points =
+    const QFont chosen = dialog.selectedFont();
+    double points =
         chosen.pointSizeF() > 0 ? chosen.pointSizeF() : chosen.pixelSize() * 72.0 / 96.0;
+    if (sizeBox != nullptr && sizeBox->text() == shownSize) {
+        points = current.points;
+    }
     return FontChoice{chosen.family(), points, chosen.bold(), chosen.italic()};
 }
 

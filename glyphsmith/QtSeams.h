@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFontDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
@@ -17,6 +19,9 @@ std::unique_ptr<QMessageBox> makeMessageBox(QMessageBox::Icon icon, const QStrin
 // The font database's name of the choice's style ("Book", "Bold Italic"); empty when
 // the face has none that matches.
 QString styleOf(const FontChoice& choice);
+
+// The size field of Qt's own font dialog; null should a later Qt build it otherwise.
+QLineEdit* fontDialogSizeBox(const QFontDialog& dialog);
 
 // The error box: captioned "Erreur", as every error of the program.
 std::unique_ptr<QMessageBox> makeErrorBox(const QString& text, QWidget* parent);

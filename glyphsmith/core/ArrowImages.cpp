@@ -5,8 +5,9 @@
 
 namespace glyph {
 
-QImage arrowImage(bool pointingDown) {
-    QImage image(kArrowSize, kArrowSize, QImage::Format_RGB32);
+QImage arrowImage(bool pointingDown, qreal devicePixelRatio) {
+    QImage image(QSize(kArrowSize, kArrowSize) * devicePixelRatio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(devicePixelRatio);
     image.fill(kArrowGrey);
     QPainter painter(&image);
     painter.setPen(Qt::NoPen);

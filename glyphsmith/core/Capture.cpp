@@ -70,16 +70,23 @@ void drawCharacter(QImage& box, QColor background, const CaptureFont& font, QCha
     painter.drawText(QPointF(0, QFontMetrics(f).ascent()), QString(ch));
 }
 
-void copyToGrid(const QImage& box, QImage& grid, QColor gridBackground, int columns, double size,
+void copyToGrid(const QImage& box, GridDrawing& grid, int columns, double size,
                 SamplingOffsets offsets) {
-    grid.fill(gridBackground);
+    grid.clear();
     const auto rows = sampleRows(size);
     for (int c = 0; c < std::min(columns, kMaxColumns); ++c) {
         for (double r : rows) {
             const bool lit = isLit(box, offsets.xoff + c, pixelOf(offsets.yoff + r));
-            drawCell(grid, sampleCentre(c, r), lit ? kBlack : kOffFill);
+            grid.drawCell(sampleCentre(c, r), lit ? kBlack : kOffFill);
         }
     }
+}
+
+void copyToGrid(const QImage& box, QImage& grid, QColor gridBackground, int columns, double size,
+                SamplingOffsets offsets) {
+    GridDrawing drawing(gridBackground);
+    copyToGrid(box, drawing, columns, size, offsets);
+    grid = drawing.image();
 }
 
 }  // namespace glyph

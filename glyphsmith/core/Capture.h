@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "CellGrid.h"
 #include "GlyphRules.h"
 
 // Capture of a character from a system font: the character is drawn in the capture
@@ -61,6 +62,9 @@ void drawCharacter(QImage& box, QColor background, const CaptureFont& font, QCha
 // Clears the grid and draws one circle per sample: column c, sample row r reads the
 // box pixel (xoff + c, yoff + r) and draws the cell at (12c + 7, 12r + 7), black when
 // that pixel is black, grey otherwise.
+void copyToGrid(const QImage& box, GridDrawing& grid, int columns, double size,
+                SamplingOffsets offsets);
+// The same on a plain image, filled with gridBackground first.
 void copyToGrid(const QImage& box, QImage& grid, QColor gridBackground, int columns, double size,
                 SamplingOffsets offsets);
 

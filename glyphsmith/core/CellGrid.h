@@ -2,6 +2,9 @@
 
 #include <QColor>
 #include <QImage>
+#include <QSize>
+
+#include <vector>
 
 #include "GlyphRules.h"
 
@@ -36,5 +39,37 @@ void drawCell(QImage& image, Point centre, QRgb fill);
 inline QRgb clickFill(bool pixelLit) {
     return pixelLit ? kOffFill : kBlack;
 }
+
+// One circle as drawn on the grid.
+struct DrawnCell {
+    Point centre;
+    QRgb fill;
+    friend bool operator==(const DrawnCell&, const DrawnCell&) = default;
+};
+
+// The grid's drawing: the image its pixels are read back from, and the circles
+// drawn on it since it was last cleared, in order, so that the same picture can
+// be drawn again at the screen's own scale.
+class GridDrawing {
+public:
+    explicit GridDrawing(QColor background);
+
+    const QImage& image() const { return image_; }
+    const std::vector<DrawnCell>& cells() const { return cells_; }
+
+    void clear();
+    void drawCell(Point centre, QRgb fill);
+
+    // The area of `size` (grid pixels) from the top left, drawn `ratio` device
+    // pixels to a grid pixel: every circle is a ring of whole device pixels
+    // about its centre snapped to half a device pixel, so circles a whole
+    // number of device pixels apart look alike. At ratio 1 it is the image.
+    QImage render(QSize size, qreal ratio) const;
+
+private:
+    QColor background_;
+    QImage image_;
+    std::vector<DrawnCell> cells_;
+};
 
 }  // namespace glyph

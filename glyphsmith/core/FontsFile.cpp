@@ -12,9 +12,8 @@ namespace glyph {
 namespace {
 
 // errno right after the failing call: Qt keeps only the text of it.
-QString reasonNow(const QFileDevice& file) {
-    const int error = errno;
-    return failureReason(error, file.errorString());
+QString reasonNow() {
+    return failureReason(errno);
 }
 
 // Writes everything in one unbuffered call, so a short write (disk full, size
@@ -25,9 +24,11 @@ std::optional<QString> writeAll(QFileDevice& file, const QByteArray& bytes) {
     if (written == bytes.size()) {
         return std::nullopt;
     }
+    // A write cut by a limit returns its count and leaves the reason in errno
+    // alone: Qt sets no error of its own for it.
     const int error = errno;
     if (file.error() != QFileDevice::NoError || error != 0) {
-        return failureReason(error, file.errorString());
+        return failureReason(error);
     }
     return QStringLiteral("écriture incomplète (%1 octets sur %2)")
         .arg(std::max<qint64>(written, 0))
@@ -50,8 +51,10 @@ QString fontsFilePath(const QString& folder) {
     return QDir::toNativeSeparators(QDir(folder).absoluteFilePath(QLatin1String(kFontsFileName)));
 }
 
-QString failureReason(int error, const QString& systemText) {
+QString failureReason(int error) {
     switch (error) {
+        case 0:
+            return QStringLiteral("cause non précisée par le système");
         case EACCES:
         case EPERM:
             return QStringLiteral("permission refusée");
@@ -63,8 +66,43 @@ QString failureReason(int error, const QString& systemText) {
 #endif
         case EROFS:
             return QStringLiteral("système de fichiers en lecture seule");
+        case EFBIG:
+            return QStringLiteral("fichier trop grand pour la limite du système");
+        case EIO:
+            return QStringLiteral("erreur d'entrée-sortie sur le disque");
+        case ENOENT:
+            return QStringLiteral("dossier introuvable");
+        case ENOTDIR:
+            return QStringLiteral("un élément du chemin n'est pas un dossier");
+        case EISDIR:
+            return QStringLiteral("un dossier porte ce nom");
+        case ENAMETOOLONG:
+            return QStringLiteral("nom de fichier trop long");
+        case ELOOP:
+            return QStringLiteral("trop de liens symboliques dans le chemin");
+        case EMFILE:
+        case ENFILE:
+            return QStringLiteral("trop de fichiers ouverts");
+        case ENOMEM:
+            return QStringLiteral("mémoire insuffisante");
+        case EBUSY:
+        case ETXTBSY:
+            return QStringLiteral("fichier occupé");
+        case EINTR:
+            return QStringLiteral("écriture interrompue");
+        case EAGAIN:
+            return QStringLiteral("ressource momentanément indisponible");
+        case EINVAL:
+            return QStringLiteral("opération refusée par le système de fichiers");
+#ifdef ESTALE
+        case ESTALE:
+            return QStringLiteral("fichier réseau périmé");
+#endif
+        case ENXIO:
+        case ENODEV:
+            return QStringLiteral("périphérique absent");
         default:
-            return systemText;
+            return QStringLiteral("erreur du système n° %1").arg(error);
     }
 }
 
@@ -74,7 +112,7 @@ std::optional<QString> writeFileAtomically(const QString& path, const QByteArray
     file.setDirectWriteFallback(false);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return reasonNow(file);
+        return reasonNow();
     }
     if (auto failure = writeAll(file, bytes)) {
         file.cancelWriting();
@@ -82,18 +120,31 @@ std::optional<QString> writeFileAtomically(const QString& path, const QByteArray
     }
     errno = 0;
     if (!file.commit()) {
-        return reasonNow(file);
+        return reasonNow();
     }
     return std::nullopt;
 }
 
 std::optional<QString> writeFileInPlace(const QString& path, const QByteArray& bytes) {
+    // Kept to be written back should the new content not go in whole.
+    // Only a plain file: a device behind the name may never end.
+    QByteArray old;
+    if (QFileInfo(path).isFile()) {
+        QFile reading(path);
+        if (reading.open(QIODevice::ReadOnly)) {
+            old = reading.readAll();
+        }
+    }
     QFile file(path);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        return reasonNow(file);
+        return reasonNow();
     }
-    return writeAll(file, bytes);
+    auto failure = writeAll(file, bytes);
+    if (failure && file.resize(0) && file.seek(0)) {
+        file.write(old);  // best effort: the reason stays the first failure's
+    }
+    return failure;
 }
 
 std::optional<SaveRoute> routeFor(bool folderWritable, bool fileWritable) {

@@ -12,9 +12,10 @@ inline constexpr char kFontsFileName[] = "fonts.txt";
 // Where "fonts.txt" goes in a folder.
 QString fontsFilePath(const QString& folder);
 
-// The reason a write failed, for the user: in French for the usual causes
-// (permission, disk full, read-only file system), the system's own text otherwise.
-QString failureReason(int error, const QString& systemText);
+// The reason a write failed, for the user, in French whatever the errno: the
+// usual causes by name, any other by its number (the system's own text is
+// English, and for a cut write Qt has none).
+QString failureReason(int error);
 
 // Writes the bytes to a temporary file beside the target and renames it over the
 // target only once all is written, so a failure never leaves a cut-off file in
@@ -22,7 +23,8 @@ QString failureReason(int error, const QString& systemText);
 std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes);
 
 // Replaces the content of the file itself, for a file that may be written in a
-// folder that may not: a short write is still a failure. Returns the reason on failure.
+// folder that may not: a short write is still a failure, and the file's old
+// content is written back then. Returns the reason on failure.
 std::optional<QString> writeFileInPlace(const QString& path, const QByteArray& bytes);
 
 enum class SaveRoute {

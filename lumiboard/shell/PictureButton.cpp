@@ -5,14 +5,32 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-PictureButton::PictureButton(const QString& caption, const QPixmap& picture, Placement placement,
+PictureButton::PictureButton(const QString& caption, PictureSource picture, Placement placement,
                              int margin, int spacing, QWidget* parent)
     : QPushButton(caption, parent),
-      picture_(picture),
+      source_(std::move(picture)),
       placement_(placement),
       margin_(margin),
       spacing_(spacing) {
-    setIcon(QIcon(picture));  // keeps the style's disabled look at hand
+    const QPixmap once = source_(1);
+    size_ = once.size();
+    setIcon(QIcon(once));  // as the classic button holds its glyph
+}
+
+QPixmap PictureButton::shownPicture() const {
+    const qreal ratio = devicePixelRatioF();
+    if (shown_.isNull() || shown_.devicePixelRatio() != ratio || shownEnabled_ != isEnabled()) {
+        QPixmap picture = source_(ratio);
+        if (!isEnabled()) {
+            QStyleOption option;
+            option.initFrom(this);
+            picture = style()->generatedIconPixmap(QIcon::Disabled, picture, &option);
+            picture.setDevicePixelRatio(ratio);
+        }
+        shown_ = picture;
+        shownEnabled_ = isEnabled();
+    }
+    return shown_;
 }
 
 void PictureButton::paintEvent(QPaintEvent*) {
@@ -23,17 +41,16 @@ void PictureButton::paintEvent(QPaintEvent*) {
     option.icon = QIcon();
     painter.drawControl(QStyle::CE_PushButtonBevel, option);
 
-    const QPixmap shown =
-        icon().pixmap(picture_.size(), isEnabled() ? QIcon::Normal : QIcon::Disabled);
+    const QPixmap shown = shownPicture();
     const int textWidth = fontMetrics().horizontalAdvance(QString(text()).remove(u'&'));
     int x = margin_;
     if (placement_ == Placement::Centred) {
-        x = (width() - (picture_.width() + spacing_ + textWidth)) / 2;
+        x = (width() - (size_.width() + spacing_ + textWidth)) / 2;
     }
     const int offset = isDown() ? 1 : 0;  // the pressed look moves the content
-    painter.drawPixmap(x + offset, (height() - picture_.height()) / 2 + offset, shown);
-    const QRect textRect(x + picture_.width() + spacing_ + offset, offset,
-                         width() - x - picture_.width() - spacing_, height());
+    painter.drawPixmap(x + offset, (height() - size_.height()) / 2 + offset, shown);
+    const QRect textRect(x + size_.width() + spacing_ + offset, offset,
+                         width() - x - size_.width() - spacing_, height());
     style()->drawItemText(&painter, textRect,
                           Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, palette(),
                           isEnabled(), text(), QPalette::ButtonText);
@@ -45,10 +62,13 @@ void PictureButton::paintEvent(QPaintEvent*) {
     }
 }
 
-QPixmap usbTridentPicture(bool mirrored) {
-    QImage image(35, 21, QImage::Format_ARGB32_Premultiplied);
+QPixmap usbTridentPicture(bool mirrored, qreal devicePixelRatio) {
+    constexpr QSize kSize(35, 21);
+    QImage image(kSize * devicePixelRatio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(devicePixelRatio);
     image.fill(Qt::transparent);
     QPainter p(&image);
+    // Hard edges at every scale, as the classic glyph has.
     p.setRenderHint(QPainter::Antialiasing, false);
     const auto draw = [&p](const QColor& colour, int dx, int dy) {
         p.setPen(QPen(colour, 2));
@@ -68,5 +88,9 @@ QPixmap usbTridentPicture(bool mirrored) {
     draw(QColor(128, 128, 128), 1, 1);  // edge shading
     draw(Qt::black, 0, 0);
     p.end();
-    return QPixmap::fromImage(mirrored ? image.mirrored(true, false) : image);
+    if (mirrored) {
+        image = image.mirrored(true, false);
+        image.setDevicePixelRatio(devicePixelRatio);
+    }
+    return QPixmap::fromImage(std::move(image));
 }

@@ -24,23 +24,42 @@ constexpr int kFontPixels = 11;
 constexpr int kEditHeight = 21;    // the font's cell height plus 8
 constexpr int kTypingLimit = 200;  // characters the user may type; a send takes fewer
 
+// A transparent picture of the client area in the screen's own pixels.
+QImage blankCanvas(qreal devicePixelRatio) {
+    QImage canvas(kClientSize * devicePixelRatio, QImage::Format_ARGB32_Premultiplied);
+    canvas.setDevicePixelRatio(devicePixelRatio);
+    canvas.fill(Qt::transparent);
+    return canvas;
+}
+
 // The window's client area: the silver background and the LED matrix, drawn
 // from the picture the preview ticks paint into, so it survives being covered.
+// The picture follows the pixel ratio of the screen the window is on; a new
+// one is blank until the next tick draws the whole matrix on it.
 class Surface final : public QWidget {
 public:
-    Surface(const QImage& canvas, QWidget* parent) : QWidget(parent), canvas_(canvas) {
+    Surface(QImage& canvas, QWidget* parent) : QWidget(parent), canvas_(canvas) {
         setAutoFillBackground(true);
+        canvas_ = blankCanvas(devicePixelRatioF());
     }
 
 protected:
     void paintEvent(QPaintEvent* event) override {
+        if (canvas_.devicePixelRatio() != devicePixelRatioF()) {
+            canvas_ = blankCanvas(devicePixelRatioF());
+        }
         QPainter painter(this);
-        painter.drawImage(event->rect(), canvas_, event->rect());
+        painter.setClipRegion(event->region());
+        painter.drawImage(QPoint(0, 0), canvas_);
     }
 
 private:
-    const QImage& canvas_;
+    QImage& canvas_;
 };
+
+PictureSource tridentSource(bool mirrored) {
+    return [mirrored](qreal ratio) { return usbTridentPicture(mirrored, ratio); };
+}
 
 template <typename T>
 T* named(T* object, const char* name) {
@@ -79,13 +98,11 @@ Tmodul::Tmodul(TmodulSeams seams, QWidget* parent)
       loadUsbLibrary_(std::move(seams.loadUsbLibrary)),
       messages_(seams.dialogs),
       session_(seams.clock, seams.beeper, seams.imageDir, seams.programDir),
-      canvas_(kClientSize, QImage::Format_ARGB32_Premultiplied),
       accelerators_(new MenuAccelerators(this)) {
     session_.panel().setLockFile(seams.panelLockFile);
     setObjectName(QStringLiteral("modul"));
     setWindowTitle(QString::fromUtf16(kWindowTitle));
     setWindowIcon(QIcon(usbTridentPicture(false)));
-    canvas_.fill(Qt::transparent);
 
     // "MS Sans Serif" falls back as the program's set-up arranged it.
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -119,20 +136,22 @@ void Tmodul::buildControls(QWidget* surface) {
     Bevel1->setFrameStyle(QFrame::Box | QFrame::Raised);
     Bevel1->setGeometry(16, 38, 390, 200);
     Bevel1->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The frame draws on its edges only: the LEDs inside repaint without it.
+    Bevel1->setMask(QRegion(Bevel1->rect()) - QRegion(Bevel1->contentsRect()));
     timelbl = makeLabel("timelbl", QStringLiteral("Heure"), {14, 250, 29, 13}, surface);
     timelbl->setAlignment(Qt::AlignCenter);
     timelbl->setAttribute(Qt::WA_TranslucentBackground);
     Label2 = makeLabel("Label2", QStringLiteral("Date"), {140, 250, 23, 13}, surface);
     Label3 = makeLabel("Label3", QStringLiteral("Réveil"), {304, 250, 30, 13}, surface);
 
-    envcBtn = named(new PictureButton(QStringLiteral("&Envoyer"), usbTridentPicture(false),
+    envcBtn = named(new PictureButton(QStringLiteral("&Envoyer"), tridentSource(false),
                                       PictureButton::Placement::LeftMargin, 13, 13, surface),
                     "envcBtn");
     envcBtn->setGeometry(424, 140, 110, 40);
     envcBtn->setToolTip(QStringLiteral("Envoyer le texte au panneau"));
     connect(envcBtn, &QPushButton::clicked, this, &Tmodul::envcBtnClick);
 
-    BitBtn1 = named(new PictureButton(QStringLiteral("&Lecture"), usbTridentPicture(true),
+    BitBtn1 = named(new PictureButton(QStringLiteral("&Lecture"), tridentSource(true),
                                       PictureButton::Placement::Centred, 0, 6, surface),
                     "BitBtn1");
     BitBtn1->setGeometry(424, 198, 110, 40);

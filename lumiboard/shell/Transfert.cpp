@@ -197,7 +197,8 @@ void Tmodul::texttxtChange() {
 void Tmodul::Timer1Timer() {
     const QPoint origin = Bevel1->geometry().topLeft() + kLedOffset;
     const std::optional<QString> failure = session_.tick(canvas_, origin);
-    centralWidget()->update(QRect(origin, ledMatrixSize()));
+    // Only the LEDs the tick drew again are shown again.
+    centralWidget()->update(session_.preview().changedArea());
     if (failure) {
         // Shown from an event of its own: a modal box opened inside this tick
         // would hold the timer, and the preview, until it is closed.

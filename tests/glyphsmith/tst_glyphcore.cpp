@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
 
 #include "GridDrawing.h"
 #include "core/Capture.h"
@@ -30,6 +31,75 @@ const QString kDejaVu = QStringLiteral("DejaVu Sans");
 class TestGlyphCore : public QObject {
     Q_OBJECT
 private slots:
+    // The grid drawn again at a screen scale: at 1 the very image that is read
+    // back; at other scales every cell of the capture drawn alike, one pitch apart.
+    void gridAtScale_data() {
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<int>("pitch");  // device pixels between cells
+        QTest::newRow("1") << 1.0 << 12;
+        QTest::newRow("1.25") << 1.25 << 15;
+        QTest::newRow("1.5") << 1.5 << 18;
+        QTest::newRow("2") << 2.0 << 24;
+    }
+    void gridAtScale() {
+        QFETCH(double, ratio);
+        QFETCH(int, pitch);
+        GridDrawing grid(kFace);
+        QImage box = makeCaptureImage(kFace);
+        drawCharacter(box, kFace, CaptureFont::fromPoints(kDejaVu, 8.25, false, false), u'A');
+        copyToGrid(box, grid, 8, 8.25, {});
+        grid.drawCell(clickCentre({0, 0}, 0, 2), clickFill(isLit(grid.image(), 7, 10)));
+        const QSize view(kGridViewWidth, kGridViewHeight);
+        const QImage shown = grid.render(view, ratio);
+        QCOMPARE(shown.size(), view * ratio);
+        if (ratio == 1) {
+            QCOMPARE(shown, grid.image().copy(QRect(QPoint(0, 0), view)));
+            return;
+        }
+        // Cells of one fill look alike, a whole pitch apart.
+        const auto cellAt = [&](int c, int k) {
+            const Point centre = sampleCentre(c, 8.25 - k);
+            // The circle alone, clear of its neighbours.
+            const QPoint at(int(std::floor((centre.x - 5) * ratio)),
+                            int(std::floor((centre.y - 5) * ratio)));
+            return shown.copy(QRect(at, QSize(11, 11) * ratio));
+        };
+        const QImage first = cellAt(0, 0);
+        int alike = 0;
+        for (int c = 0; c < 8; ++c) {
+            for (int k = 0; k < 9; ++k) {
+                if (grid.image().pixel(sampleCentre(c, 8.25 - k).x, sampleCentre(c, 8.25 - k).y) ==
+                    grid.image().pixel(sampleCentre(0, 8.25).x, sampleCentre(0, 8.25).y)) {
+                    QCOMPARE(cellAt(c, k), first);
+                    ++alike;
+                }
+            }
+        }
+        QVERIFY(alike > 20);
+        QCOMPARE(int(std::lround((sampleCentre(1, 0).x - sampleCentre(0, 0).x) * ratio)), pitch);
+        // Hard edges: the fills and the outline, nothing in between.
+        std::set<QRgb> colours;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                colours.insert(shown.pixel(x, y));
+            }
+        }
+        QCOMPARE(colours, (std::set<QRgb>{kBlack, kOffFill, kFace.rgb()}));
+    }
+
+    // What a click draws over a cell replaces it in the record, so it stays small.
+    void gridRecordKeepsTheLastCircleAtACentre() {
+        GridDrawing grid(kFace);
+        for (int i = 0; i < 100; ++i) {
+            grid.drawCell({7, 10}, clickFill(isLit(grid.image(), 7, 10)));
+        }
+        QCOMPARE(grid.cells().size(), std::size_t(1));
+        QCOMPARE(grid.cells().front().fill, kOffFill);  // an even number of clicks
+        grid.clear();
+        QVERIFY(grid.cells().empty());
+        QCOMPARE(grid.render({20, 20}, 2).pixel(20, 20), kFace.rgb());
+    }
+
     void columnCount_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("expected");

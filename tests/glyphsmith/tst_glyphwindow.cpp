@@ -1,5 +1,7 @@
+#include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontDialog>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +10,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -273,6 +276,44 @@ private slots:
             QCOMPARE(glyph::styleOf({"DejaVu Sans Condensed", 8.25, true, true}),
                      QStringLiteral("Bold Oblique"));
         }
+    }
+
+    // The dialog opens on the size the capture box reports, fraction and all, and
+    // gives it back when it is left as it is; a size picked there is the dialog's.
+    void fontDialogOpensOnTheCaptureSize_data() {
+        QTest::addColumn<double>("points");
+        QTest::addColumn<QString>("typed");  // empty: left as shown
+        QTest::addColumn<double>("chosen");
+        QTest::newRow("8.25 kept") << 8.25 << "" << 8.25;
+        QTest::newRow("9 kept") << 9.0 << "" << 9.0;
+        QTest::newRow("12 typed") << 8.25 << "12" << 12.0;
+    }
+    void fontDialogOpensOnTheCaptureSize() {
+        QFETCH(double, points);
+        QFETCH(QString, typed);
+        QFETCH(double, chosen);
+        const glyph::CaptureFont start = glyph::startFont();
+        glyph::QtFontChooser chooser;
+        QString shown = QStringLiteral("<no dialog>");
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
+            QLineEdit* size = dialog != nullptr ? glyph::fontDialogSizeBox(*dialog) : nullptr;
+            if (size != nullptr) {
+                shown = size->text();
+                if (!typed.isEmpty()) {
+                    size->selectAll();
+                    QTest::keyClicks(size, typed);
+                }
+            }
+            if (dialog != nullptr) {
+                dialog->accept();
+            }
+        });
+        const auto answer = chooser.chooseFont({start.family, points, false, false});
+        QCOMPARE(shown, QString::number(points));
+        QVERIFY(answer.has_value());
+        QCOMPARE(answer->points, chosen);
+        QCOMPARE(answer->family, start.family);
     }
 
     void windowTextsFitTheLayout() {

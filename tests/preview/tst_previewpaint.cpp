@@ -1,6 +1,8 @@
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -250,6 +252,149 @@ private slots:
         QImage canvas = blankCanvas();
         QCOMPARE(preview.tick(canvas, kOrigin), std::nullopt);
         QCOMPARE(QColor(canvas.pixel(kOrigin + QPoint(5, 5))), QColor(Qt::red));
+    }
+
+    // The pictures are kept between ticks, yet any change of their files shows
+    // at the next tick as a fresh read would: the frame is the full matrix of the
+    // pictures on disk, and a missing or cut file is reported, nothing drawn.
+    void fileChangesBetweenTicks_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("report");  // empty: none; else how it starts
+        QTest::newRow("unlit replaced") << QByteArray(kUnlitLedFile) << "replace"
+                                        << "";
+        QTest::newRow("lit replaced") << QByteArray(kLitLedFile) << "replace"
+                                      << "";
+        QTest::newRow("unlit rewritten in place") << QByteArray(kUnlitLedFile) << "rewrite"
+                                                  << "";
+        QTest::newRow("lit truncated") << QByteArray(kLitLedFile) << "truncate"
+                                       << "Bitmap image is not valid";
+        QTest::newRow("unlit removed") << QByteArray(kUnlitLedFile) << "remove"
+                                       << "Cannot open file";
+    }
+    void fileChangesBetweenTicks() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, change);
+        QFETCH(QString, report);
+        FixedClock clock;
+        CountingBeeper beeper;
+        Preview preview(clock, beeper, dir_.path(), QString());
+        preview.reset();
+        QImage canvas = blankCanvas();
+        // The full matrix as a fresh read of both files draws it, for the engine's state.
+        const auto expectedFrame = [&] {
+            QImage frame = blankCanvas();
+            const QImage unlit = QImage(path(kUnlitLedFile)).convertToFormat(frame.format());
+            const QImage lit = QImage(path(kLitLedFile)).convertToFormat(frame.format());
+            QPainter painter(&frame);
+            for (int c = 0; c < 20; ++c) {
+                for (int r = 0; r < 10; ++r) {
+                    painter.drawImage(kOrigin + kLedPitch * QPoint(c, r),
+                                      preview.engine().isLit(c, r) ? lit : unlit);
+                }
+            }
+            return frame;
+        };
+        for (int i = 0; i < 12; ++i) {  // lit LEDs on show; both pictures kept
+            QVERIFY(!preview.tick(canvas, kOrigin));
+        }
+        QCOMPARE(preview.decodes(), 2);
+
+        // File times move on by the kernel's clock tick: a change within the same
+        // tick as the copy would look like no change at all.
+        QTest::qSleep(20);
+        const QString name = path(file.constData());
+        QImage other(kLedPitch, kLedPitch, QImage::Format_RGB32);
+        other.fill(Qt::red);
+        if (change == "replace") {  // a new file renamed over the old one
+            QVERIFY(other.save(name + ".new", "BMP"));
+            QVERIFY(QFile::remove(name) && QFile::rename(name + ".new", name));
+        } else if (change == "rewrite") {  // same file, same size, new pixels
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            QVERIFY(buffer.open(QIODevice::WriteOnly) && other.save(&buffer, "BMP"));
+            QFile f(name);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.size(), bytes.size());
+            f.close();
+            QVERIFY(f.open(QIODevice::WriteOnly));  // no truncation: the inode stays
+            QCOMPARE(f.write(bytes), bytes.size());
+        } else if (change == "truncate") {
+            QVERIFY(QFile(name).resize(60));
+        } else {
+            QVERIFY(QFile::remove(name));
+        }
+        const QImage before = canvas;
+        const QImage expected = report.isEmpty() ? expectedFrame() : before;
+        const auto shifts = preview.engine().shifts();
+        const auto said = preview.tick(canvas, kOrigin);
+        QCOMPARE(said.has_value(), !report.isEmpty());
+        if (said) {
+            QVERIFY2(said->startsWith(report), qPrintable(*said));
+            QCOMPARE(preview.engine().shifts(), shifts);
+        }
+        QCOMPARE(canvas, expected);
+
+        // Put back: shown again at once, then kept.
+        putPictures();
+        const QImage restored = expectedFrame();
+        QVERIFY(!preview.tick(canvas, kOrigin));
+        QCOMPARE(canvas, restored);
+        const int decodes = preview.decodes();
+        for (int i = 0; i < 5; ++i) {
+            const QImage frame = expectedFrame();
+            QVERIFY(!preview.tick(canvas, kOrigin));
+            QCOMPARE(canvas, frame);
+        }
+        QCOMPARE(preview.decodes(), decodes);
+    }
+
+    // A canvas with a pixel ratio gets whole-pixel places: an even pitch, every
+    // LED alike, and at 2 the 1x picture doubled, not smoothed.
+    void canvasAtScale_data() {
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<int>("pitch");
+        QTest::addColumn<QPoint>("origin");
+        QTest::newRow("1") << 1.0 << 18 << QPoint(31, 53);
+        QTest::newRow("1.25") << 1.25 << 22 << QPoint(39, 67);
+        QTest::newRow("1.5") << 1.5 << 27 << QPoint(47, 80);
+        QTest::newRow("2") << 2.0 << 36 << QPoint(62, 106);
+    }
+    void canvasAtScale() {
+        QFETCH(double, ratio);
+        QFETCH(int, pitch);
+        QFETCH(QPoint, origin);
+        const LedGrid grid = LedGrid::at(kOrigin, ratio);
+        QCOMPARE(grid.pitch, pitch);
+        QCOMPARE(grid.origin, origin);
+        FixedClock clock;
+        CountingBeeper beeper;
+        Preview preview(clock, beeper, dir_.path(), QString());
+        preview.reset();
+        QImage canvas(QSize(422, 300) * ratio, QImage::Format_ARGB32_Premultiplied);
+        canvas.setDevicePixelRatio(ratio);
+        canvas.fill(Qt::transparent);
+        QVERIFY(!preview.tick(canvas, kOrigin));
+        const QImage first = canvas.copy(QRect(origin, QSize(pitch, pitch)));
+        for (int c = 0; c < 20; c += 19) {
+            for (int r = 0; r < 10; r += 9) {
+                QCOMPARE(canvas.copy(QRect(origin + pitch * QPoint(c, r), QSize(pitch, pitch))),
+                         first);
+            }
+        }
+        // The window is told the area drawn, in its own units.
+        QCOMPARE(preview.changedArea(),
+                 QRectF(QPointF(origin) / ratio, QSizeF(20 * pitch, 10 * pitch) / ratio)
+                     .toAlignedRect());
+        if (ratio == 2) {
+            const QImage unlit = picture(kUnlitLedFile);
+            QImage doubled = unlit.scaled(unlit.size() * 2);
+            doubled.setDevicePixelRatio(2);
+            QCOMPARE(first, doubled);
+        }
+        // A dark matrix again: nothing changed, nothing drawn.
+        QVERIFY(!preview.tick(canvas, kOrigin));
+        QVERIFY(preview.changedArea().isEmpty());
     }
 
     void ticksBeforeStartUpTouchNothing() {
