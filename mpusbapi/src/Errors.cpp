@@ -9,14 +9,10 @@
 
 namespace mpusb {
 
-namespace {
-
 bool debugging() {
     const char* value = std::getenv("MPUSBAPI_DEBUG");
     return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
 }
-
-}  // namespace
 
 int errnoFromLibusb(int libusbError) {
     switch (libusbError) {

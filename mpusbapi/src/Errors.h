@@ -11,5 +11,7 @@ int libusbFailed(const char* call, int libusbError);
 
 // A line on stderr under MPUSBAPI_DEBUG only.
 void debugNote(const char* text);
+// Whether MPUSBAPI_DEBUG asks for those lines.
+bool debugging();
 
 }  // namespace mpusb

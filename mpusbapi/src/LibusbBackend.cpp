@@ -2,6 +2,8 @@
 
 #include <libusb.h>
 
+#include <cstdio>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -33,6 +35,29 @@ bool matches(libusb_device* dev, const DeviceId& id) {
     libusb_device_descriptor desc{};
     return libusb_get_device_descriptor(dev, &desc) == LIBUSB_SUCCESS &&
            desc.idVendor == id.vendor && desc.idProduct == id.product;
+}
+
+// Under MPUSBAPI_DEBUG, why no panel was counted: how many devices the bus
+// showed, and any of the maker's with another product id (a panel whose
+// firmware reports another id shows up here).
+void explainNotFound(libusb_device** list, ssize_t n, const DeviceId& id) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%zd périphérique(s) USB vu(s), aucun %04x:%04x", n,
+                  unsigned{id.vendor}, unsigned{id.product});
+    debugNote(line);
+    for (ssize_t i = 0; i < n; ++i) {
+        libusb_device_descriptor desc{};
+        if (libusb_get_device_descriptor(list[i], &desc) == LIBUSB_SUCCESS &&
+            desc.idVendor == id.vendor) {
+            std::snprintf(line, sizeof line,
+                          "du même fabricant : %04x:%04x (bus %u, adresse %u), autre identifiant "
+                          "de produit",
+                          unsigned{desc.idVendor}, unsigned{desc.idProduct},
+                          unsigned{libusb_get_bus_number(list[i])},
+                          unsigned{libusb_get_device_address(list[i])});
+            debugNote(line);
+        }
+    }
 }
 
 Place placeOf(libusb_device* dev) {
@@ -244,6 +269,9 @@ std::uint32_t LibusbBackend::count(const DeviceId& id, int& error) {
     }
     if (found == 0) {
         error = ENODEV;
+        if (debugging()) {
+            explainNotFound(raw, n, id);
+        }
     }
     return found;
 }

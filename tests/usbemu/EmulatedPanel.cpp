@@ -56,8 +56,10 @@ constexpr std::size_t kEndpointAttributes[] = {18 + 9 + 9 + 3, 18 + 9 + 9 + 7 + 
 constexpr std::size_t kEndpointIntervals[] = {18 + 9 + 9 + 6, 18 + 9 + 9 + 7 + 6};
 
 // The same with interrupt endpoints polled every frame.
-std::vector<std::uint8_t> descriptors(EmulatedPanel::Endpoints endpoints) {
+std::vector<std::uint8_t> descriptors(EmulatedPanel::Endpoints endpoints, std::uint16_t product) {
     std::vector<std::uint8_t> d(std::begin(kBulkDescriptors), std::end(kBulkDescriptors));
+    d[10] = static_cast<std::uint8_t>(product & 0xFF);  // idProduct, little-endian
+    d[11] = static_cast<std::uint8_t>(product >> 8);
     if (endpoints == EmulatedPanel::Endpoints::Interrupt) {
         for (int i = 0; i < 2; ++i) {
             d[kEndpointAttributes[i]] = 0x03;
@@ -121,6 +123,7 @@ struct EmulatedPanel::Impl {
     bool frozen = false;
     bool late = false;
     std::string driver;  // bound to each new incarnation
+    std::uint16_t product = 0x000c;
     Traffic traffic;
 
     gboolean handle(Incarnation& dev, UMockdevIoctlClient* client);
@@ -603,20 +606,24 @@ void EmulatedPanel::plug() {
     }
 
     const std::string name = "usb1/1-1";
+    char productText[8];
+    std::snprintf(productText, sizeof productText, "%04x\n", unsigned{impl_->product});
+    char productProperty[16];
+    std::snprintf(productProperty, sizeof productProperty, "4d8/%x/1", unsigned{impl_->product});
     GString syspath(umockdev_testbed_add_device(
         impl_->testbed.get(), "usb", name.c_str(), nullptr,
         // sysfs attributes, newline-terminated as the kernel writes them
         "busnum", "1\n", "devnum", (devnum + "\n").c_str(), "idVendor", "04d8\n", "idProduct",
-        "000c\n", "bcdDevice", "0001\n", "speed", "12\n", "bConfigurationValue", "1\n",
+        productText, "bcdDevice", "0001\n", "speed", "12\n", "bConfigurationValue", "1\n",
         "bNumConfigurations", "1\n", "bDeviceClass", "00\n", "bMaxPacketSize0", "64\n", nullptr,
         // udev properties
         "DEVNAME", dev->node.c_str(), "DEVTYPE", "usb_device", "DRIVER", "usb", "BUSNUM", "001",
-        "DEVNUM", devnumPadded.c_str(), "PRODUCT", "4d8/c/1", nullptr));
+        "DEVNUM", devnumPadded.c_str(), "PRODUCT", productProperty, nullptr));
     if (!syspath) {
         throw std::runtime_error("cannot add the USB device to the testbed");
     }
     dev->syspath = syspath.get();
-    std::vector<std::uint8_t> bytes = descriptors(impl_->endpoints);
+    std::vector<std::uint8_t> bytes = descriptors(impl_->endpoints, impl_->product);
     umockdev_testbed_set_attribute_binary(impl_->testbed.get(), dev->syspath.c_str(), "descriptors",
                                           bytes.data(), bytes.size());
     // add_device announced the device before its descriptors existed; a
@@ -625,6 +632,10 @@ void EmulatedPanel::plug() {
 
     std::lock_guard lock(impl_->mutex);
     impl_->current = dev;
+}
+
+void EmulatedPanel::setProductId(std::uint16_t product) {
+    impl_->product = product;
 }
 
 void EmulatedPanel::unplug() {

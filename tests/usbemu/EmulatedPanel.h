@@ -59,6 +59,9 @@ public:
     // Plugging gives the panel a new device number each time, as the kernel
     // does, so a host that caches a device path notices.
     void plug();
+    // The product id the next plug() announces (000c: the panel's own), for a
+    // device of the panel's maker that is not the panel.
+    void setProductId(std::uint16_t product);
     // The device leaves sysfs; files still open on its node answer ENODEV and
     // transfers in flight end with -ESHUTDOWN.
     void unplug();

@@ -186,6 +186,16 @@ private:
                                                  : QByteArray("probe failed: ") + errors;
     }
 
+    // Runs usbemu_probe as ourselves with MPUSBAPI_DEBUG as given; its stderr.
+    QByteArray probeDebugLines(const QByteArray& debug) {
+        QProcess probe;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("MPUSBAPI_DEBUG", QString::fromLatin1(debug));
+        probe.setProcessEnvironment(env);
+        probe.start(qEnvironmentVariable("USBEMU_PROBE"), {});
+        return probe.waitForFinished(30000) ? probe.readAllStandardError() : "probe hung";
+    }
+
 private slots:
     void initTestCase() {
         // The socket backend would take over; this test is about libusb.
@@ -374,6 +384,36 @@ private slots:
         QTRY_COMPARE(count(), 0u);
         QCOMPARE(openPipe(MPUSB_DIR_WRITE), MPUSB_INVALID_HANDLE);
         QCOMPARE(openPipe(MPUSB_DIR_READ), MPUSB_INVALID_HANDLE);
+    }
+
+    // A panel not found on the bus is explained under MPUSBAPI_DEBUG: the
+    // devices seen, and one of the maker's with another product id.
+    void panelNotFoundIsExplained_data() {
+        QTest::addColumn<int>("product");  // -1: nothing plugged
+        QTest::addColumn<QByteArray>("said");
+        QTest::newRow("nothing on the bus")
+            << -1 << QByteArray("0 périphérique(s) USB vu(s), aucun 04d8:000c");
+        QTest::newRow("another product id")
+            << 0x000b << QByteArray("du même fabricant : 04d8:000b");
+    }
+    void panelNotFoundIsExplained() {
+        QFETCH(int, product);
+        QFETCH(QByteArray, said);
+        panel_->unplug();
+        QTRY_COMPARE(count(), 0u);
+        if (product >= 0) {
+            panel_->setProductId(static_cast<std::uint16_t>(product));
+            panel_->plug();
+        }
+        const QByteArray loud = probeDebugLines("1");
+        const QByteArray quiet = probeDebugLines("");
+        panel_->unplug();
+        panel_->setProductId(0x000c);
+        QVERIFY2(loud.contains(said), loud.constData());
+        QVERIFY2(!loud.contains("aucun 04d8:000c") || product < 0 ||
+                     loud.contains("1 périphérique(s) USB vu(s)"),
+                 loud.constData());
+        QCOMPARE(quiet, QByteArray());
     }
 
     void malformedIdentifierFindsNothing_data() {
