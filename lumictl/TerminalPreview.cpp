@@ -1,7 +1,5 @@
 #include "TerminalPreview.h"
 
-#include <algorithm>
-
 namespace {
 
 // 256-colour palette: the LED's blue, and the grey of an unlit one.
@@ -58,10 +56,10 @@ std::int64_t ticksOnceRound(const QByteArray& text, const Clock& clock, std::int
     for (std::int64_t tick = 1; tick <= limit; ++tick) {
         run.tick();
         moved = moved || run.msgpos() > 1;
-        // Back at the start with nothing left to expand: the text went round;
-        // its last columns still have the matrix to cross.
+        // Back at the start with nothing left to expand: the text went round
+        // and begins again, as the panel scrolls it without end.
         if (moved && run.msgpos() == 1 && run.subpos() == 0) {
-            return std::min(limit, tick + PreviewEngine::kWords);
+            return tick;
         }
     }
     return limit;

@@ -17,7 +17,7 @@
 QString terminalFrame(const PreviewEngine& engine, bool colour);
 
 // How many ticks take text once round from a reset preview: until the whole
-// text has been read and its last column has left the matrix. Bounded by limit.
+// text has been read and the engine starts it again. Bounded by limit.
 std::int64_t ticksOnceRound(const QByteArray& text, const Clock& clock, std::int64_t limit);
 
 // #B in a terminal: the bell character, only when asked for.

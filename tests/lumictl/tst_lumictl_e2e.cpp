@@ -3,7 +3,10 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include "Cp1252.h"
+#include "FakeSeams.h"
 #include "PanelSimProcess.h"
+#include "PreviewEngine.h"
 #include "StateFile.h"
 
 namespace {
@@ -111,6 +114,15 @@ private slots:
     void unplugAfter();
     void noReply();
     void racingProgramsLoseNoUpdate();
+    void sendVerified_data();
+    void sendVerified();
+    void verifyAgainstARefusingPanel();
+    void clockDrift_data();
+    void clockDrift();
+    void syncOnlyWhenOff_data();
+    void syncOnlyWhenOff();
+    void previewFramesAreTheEngines_data();
+    void previewFramesAreTheEngines();
 };
 
 void TestLumictlEndToEnd::status() {
@@ -435,6 +447,152 @@ void TestLumictlEndToEnd::racingProgramsLoseNoUpdate() {
         lost += now.out.endsWith("07:05 on\n") ? 1 : 0;
     }
     QCOMPARE(lost, 0);
+}
+
+void TestLumictlEndToEnd::sendVerified_data() {
+    QTest::addColumn<int>("length");
+    QTest::newRow("short") << 12;
+    QTest::newRow("199") << 199;
+    QTest::newRow("200") << 200;
+    QTest::newRow("250") << 250;
+}
+
+// What the panel keeps is read back and agrees: sent, cut and verified said.
+void TestLumictlEndToEnd::sendVerified() {
+    QFETCH(int, length);
+    PanelSimProcess panel;
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    const Ran r = run(panel, {"send", "--verify", "--json", letters(length)});
+    QCOMPARE(r.code, 0);
+    const QJsonObject o = json(r.out);
+    QCOMPARE(o["sent"].toInt(), std::min(length, 199));
+    QCOMPARE(o["cut"].toInt(), std::max(0, length - 199));
+    QCOMPARE(o["verified"].toBool(false), true);
+    QCOMPARE(run(panel, {"send", "--verify", letters(length)}).out, QString("Texte envoyé !\n"));
+}
+
+// A panel that refuses every command: the chunks seem to go, the read-back
+// says otherwise, and the send is a failure.
+void TestLumictlEndToEnd::verifyAgainstARefusingPanel() {
+    PanelSimProcess panel({"--nak"});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    QCOMPARE(run(panel, {"send", "Bonjour"}).code, 0);  // nothing acknowledges a chunk
+    const Ran r = run(panel, {"send", "--verify", "Bonjour"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains("vérification impossible"), qPrintable(r.err));
+    QCOMPARE(r.out, QString());
+}
+
+void TestLumictlEndToEnd::clockDrift_data() {
+    QTest::addColumn<QString>("reply");  // --clock-reply, in the computer's local time
+    QTest::addColumn<int>("sign");       // 0: no drift said
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto at = [](const QDateTime& t) {
+        return QString("%1,%2,%3,%4,%5,%6,6,45,1")
+            .arg(t.time().hour())
+            .arg(t.time().minute())
+            .arg(t.time().second())
+            .arg(t.date().day())
+            .arg(t.date().month())
+            .arg(t.date().year());
+    };
+    QTest::newRow("ahead") << at(now.addDays(40)) << 1;
+    QTest::newRow("behind") << at(now.addDays(-40)) << -1;
+    QTest::newRow("hour 24") << "24,0,0,14,7,2009,6,45,1" << 0;
+    QTest::newRow("day 0") << "9,0,0,0,7,2009,6,45,1" << 0;
+}
+
+void TestLumictlEndToEnd::clockDrift() {
+    QFETCH(QString, reply);
+    QFETCH(int, sign);
+    PanelSimProcess panel({"--clock-reply", reply});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    const Ran r = run(panel, {"clock"});
+    QCOMPARE(r.code, 0);
+    const QRegularExpression said("décalage : ([+-]?\\d+) s\n");
+    const QRegularExpressionMatch m = said.match(r.out);
+    QCOMPARE(m.hasMatch(), sign != 0);
+    const QJsonObject o = json(run(panel, {"clock", "--json"}).out);
+    if (sign == 0) {
+        QVERIFY(o["drift_seconds"].isNull());
+        return;
+    }
+    const qint64 seconds = m.captured(1).toLongLong();
+    QVERIFY2(seconds * sign > 39 * 86400 && seconds * sign < 41 * 86400, qPrintable(r.out));
+    QVERIFY(std::abs(o["drift_seconds"].toInteger() - seconds) < 5);
+}
+
+void TestLumictlEndToEnd::syncOnlyWhenOff_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("writes");
+    QTest::addColumn<QString>("said");
+    // panelsim's own clock is the computer's: a few seconds off at most.
+    QTest::newRow("on time: left alone") << QStringList{} << 0 << "horloge laissée telle quelle";
+    QTest::newRow("years behind: set") << QStringList{"--clock-reply", "9,5,7,14,7,2009,6,45,1"}
+                                       << 1 << "Heure / Date / Alarme mises à jour !";
+    QTest::newRow("time out of range: set")
+        << QStringList{"--clock-reply", "24,0,0,14,7,2009,6,45,1"} << 1
+        << "Heure / Date / Alarme mises à jour !";
+}
+
+void TestLumictlEndToEnd::syncOnlyWhenOff() {
+    QFETCH(QStringList, options);
+    QFETCH(int, writes);
+    QFETCH(QString, said);
+    QTemporaryDir dir;
+    const QString log = dir.filePath("log");
+    PanelSimProcess panel(options + QStringList{"--log", log});
+    QVERIFY2(panel.ready(), qPrintable(panel.errorText()));
+    const Ran r = run(panel, {"clock", "--sync", "--if-drift", "30"});
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.contains(said), qPrintable(r.out));
+    QCOMPARE(clockWrites(log), writes);
+    // Quiet: the same work, nothing on stdout.
+    const Ran quiet = run(panel, {"--quiet", "clock", "--sync", "--if-drift", "30"});
+    QCOMPARE(quiet.code, 0);
+    QCOMPARE(quiet.out, QString());
+}
+
+void TestLumictlEndToEnd::previewFramesAreTheEngines_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("tick");
+    QTest::newRow("inverse, start") << "#IBonjour" << 0;
+    QTest::newRow("inverse, on its way") << "#IBonjour" << 37;
+    QTest::newRow("small then large font") << "#PMini#NMaxi" << 100;
+    QTest::newRow("codes the preview passes over") << "#Gx#Vy#T#3z" << 60;
+    QTest::newRow("beep, accents") << "A#B été" << 250;
+}
+
+// lumictl draws the frames of lumiboard's own engine: read back from the
+// terminal drawing, column by column.
+void TestLumictlEndToEnd::previewFramesAreTheEngines() {
+    QFETCH(QString, text);
+    QFETCH(int, tick);
+    const Ran r = runProgram(program(), {"preview", "--at", QString::number(tick), text});
+    QCOMPARE(r.code, 0);
+    const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 5);
+    FixedClock clock;
+    SilentBeeper beeper;
+    PreviewEngine engine(clock, beeper);
+    engine.reset();
+    engine.setText(cp1252::encode(text));
+    for (int i = 0; i < tick; ++i) {
+        engine.tick();
+    }
+    for (int c = 0; c < PreviewEngine::kShownColumns; ++c) {
+        std::uint16_t drawn = 0xFFFF;
+        for (int row = 0; row < 5; ++row) {
+            const QChar cell = lines[row].at(c);
+            if (cell == QChar(0x2588) || cell == QChar(0x2580)) {
+                drawn &= ~(1u << (2 * row));
+            }
+            if (cell == QChar(0x2588) || cell == QChar(0x2584)) {
+                drawn &= ~(1u << (2 * row + 1));
+            }
+        }
+        QCOMPARE(drawn, std::uint16_t(engine.shownColumn(c) | 0xFC00));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLumictlEndToEnd)

@@ -1,0 +1,211 @@
+#include <QtTest>
+
+#include <QImage>
+
+#include "FakeSeams.h"
+#include "Fonts.h"
+#include "LedPicture.h"
+#include "Output.h"
+#include "TerminalPreview.h"
+
+namespace {
+
+// A reset engine on text, after ticks.
+struct Scrolled {
+    FixedClock clock;
+    CountingBeeper beeper;
+    PreviewEngine engine{clock, beeper};
+    Scrolled(const QByteArray& text, int ticks) {
+        engine.reset();
+        engine.setText(text);
+        for (int i = 0; i < ticks; ++i) {
+            engine.tick();
+        }
+    }
+};
+
+// A 24-bit BMP of one colour, bottom-up rows padded to four bytes.
+QByteArray bmp(int width, int height, QRgb colour) {
+    const int stride = (width * 3 + 3) / 4 * 4;
+    QByteArray data("BM");
+    const auto le = [&data](quint32 v, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            data.append(char((v >> (8 * i)) & 0xFF));
+        }
+    };
+    le(quint32(54 + stride * height), 4);
+    le(0, 4);
+    le(54, 4);
+    le(40, 4);
+    le(quint32(width), 4);
+    le(quint32(height), 4);
+    le(1, 2);
+    le(24, 2);
+    le(0, 4);
+    le(quint32(stride * height), 4);
+    le(0, 16);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            data.append(char(qBlue(colour)))
+                .append(char(qGreen(colour)))
+                .append(char(qRed(colour)));
+        }
+        data.append(QByteArray(stride - width * 3, '\0'));
+    }
+    return data;
+}
+
+}  // namespace
+
+class TestLumictlPreview : public QObject {
+    Q_OBJECT
+private slots:
+    // Each character holds two LEDs of a column; without colour lit ones are
+    // drawn, unlit ones left blank.
+    void terminalDrawingOfAKnownFrame() {
+        const Scrolled s("\x7f", 0);  // nothing staged: all dark
+        QCOMPARE(terminalFrame(s.engine, false),
+                 QString(5, u'\n').replace("\n", QString(20, u' ') + u'\n'));
+        // "I" in the large font, staged and moved fully into view.
+        const Scrolled i("I", 20);
+        const QStringList lines = terminalFrame(i.engine, false).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        for (int c = 0; c < PreviewEngine::kShownColumns; ++c) {
+            for (int row = 0; row < 5; ++row) {
+                const bool upper = i.engine.isLit(c, 2 * row);
+                const bool lower = i.engine.isLit(c, 2 * row + 1);
+                const QChar want = upper && lower ? QChar(0x2588)
+                                   : upper        ? QChar(0x2580)
+                                   : lower        ? QChar(0x2584)
+                                                  : QChar(u' ');
+                QCOMPARE(lines[row][c], want);
+            }
+        }
+        QVERIFY2(terminalFrame(i.engine, false).contains(QChar(0x2588)), "the I is drawn");
+        // In colour: every cell a half block with its two colours, each line reset.
+        const QString colour = terminalFrame(i.engine, true);
+        QCOMPARE(colour.count(QChar(0x2580)), 100);
+        QCOMPARE(colour.count(QStringLiteral("\x1b[0m\n")), 5);
+    }
+
+    void onceRound_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("one letter") << QByteArray("A");
+        QTest::newRow("codes") << QByteArray("#IAB#PC");
+        QTest::newRow("time expands") << QByteArray("x#Hy");
+    }
+    // Once round: the text has been read whole and starts again just then.
+    void onceRound() {
+        QFETCH(QByteArray, text);
+        FixedClock clock;
+        const std::int64_t ticks = ticksOnceRound(text, clock, 100000);
+        QVERIFY(ticks > text.size() * (kFontMiniWidth - 1));
+        const Scrolled before(text, int(ticks - 1));
+        const Scrolled after(text, int(ticks));
+        QVERIFY(before.engine.msgpos() > 1 || before.engine.subpos() != 0);
+        QCOMPARE(after.engine.msgpos(), 1);
+        QCOMPARE(int(after.engine.subpos()), 0);
+        // A longer text takes longer.
+        QVERIFY(ticksOnceRound(text + text, clock, 100000) > ticks);
+        QCOMPARE(ticksOnceRound(text, clock, 5), 5);
+    }
+
+    // The PNG is what the LED pictures make on the pitch, as any reader sees it.
+    void pngOfTheLeds() {
+        const auto unlit = readBmp(bmp(18, 18, qRgb(90, 90, 90)));
+        const auto lit = readBmp(bmp(18, 18, qRgb(20, 60, 250)));
+        QVERIFY(unlit && lit);
+        const Scrolled i("I", 20);
+        QImage png;
+        QVERIFY(png.loadFromData(encodePng(ledFrame(i.engine, *unlit, *lit)), "PNG"));
+        QCOMPARE(png.size(), QSize(360, 180));
+        for (int c = 0; c < PreviewEngine::kShownColumns; ++c) {
+            for (int r = 0; r < PreviewEngine::kRows; ++r) {
+                const QRgb want = i.engine.isLit(c, r) ? qRgb(20, 60, 250) : qRgb(90, 90, 90);
+                QCOMPARE(png.pixel(c * 18 + 9, r * 18 + 9), want);
+            }
+        }
+    }
+
+    void damagedPicturesAreRefused_data() {
+        QTest::addColumn<QByteArray>("data");
+        const QByteArray good = bmp(4, 4, qRgb(1, 2, 3));
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("cut") << good.left(good.size() - 1);
+        QTest::newRow("not a BMP") << QByteArray("PK").append(good.mid(2));
+        QByteArray eightBits = good;
+        eightBits[28] = 8;
+        QTest::newRow("8 bits a pixel") << eightBits;
+        QByteArray huge = good;
+        huge[19] = char(0x7F);  // width past what an LED picture could be
+        QTest::newRow("huge") << huge;
+    }
+    void damagedPicturesAreRefused() {
+        QFETCH(QByteArray, data);
+        QVERIFY(!readBmp(data));
+    }
+
+    void verifyComparison_data() {
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("readBack");
+        QTest::addColumn<int>("differs");  // 0: the same
+        QTest::newRow("same") << "Bonjour #H"
+                              << "Bonjour #H" << 0;
+        QTest::newRow("changed") << "Bonjour"
+                                 << "Bonsoir" << 4;
+        QTest::newRow("shorter on the panel") << "Bonjour"
+                                              << "Bon" << 4;
+        QTest::newRow("longer on the panel") << "Bon"
+                                             << "Bonjour" << 4;
+        QTest::newRow("199: the first 62 read back")
+            << QString(199, u'a') << QString(62, u'a') << 0;
+        QTest::newRow("250: the same") << QString(250, u'b') << QString(62, u'b') << 0;
+        QTest::newRow("62nd differs") << QString(100, u'c') << QString(61, u'c') + u'd' << 62;
+    }
+    void verifyComparison() {
+        QFETCH(QString, sent);
+        QFETCH(QString, readBack);
+        QFETCH(int, differs);
+        const auto at = firstDifference(sent, readBack);
+        QCOMPARE(at.value_or(0), qsizetype(differs));
+    }
+
+    void drift_data() {
+        QTest::addColumn<QDateTime>("panel");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<qint64>("seconds");
+        const QDateTime now(QDate(2026, 12, 8), QTime(12, 0, 0));
+        QTest::newRow("ahead") << now.addSecs(12) << true << qint64(12);
+        QTest::newRow("behind") << now.addSecs(-3600) << true << qint64(-3600);
+        QTest::newRow("on time") << now << true << qint64(0);
+        QTest::newRow("time out of range") << now << false << qint64(0);
+    }
+    void drift() {
+        QFETCH(QDateTime, panel);
+        QFETCH(bool, valid);
+        QFETCH(qint64, seconds);
+        ClockRead read;
+        read.record = PanelClock{quint8(panel.time().hour()),
+                                 quint8(panel.time().minute()),
+                                 quint8(panel.time().second()),
+                                 quint16(panel.date().day()),
+                                 quint16(panel.date().month()),
+                                 quint16(panel.date().year()),
+                                 0,
+                                 0,
+                                 0};
+        read.timeValid = valid;
+        const auto drift = clockDrift(read, QDateTime(QDate(2026, 12, 8), QTime(12, 0, 0)));
+        QCOMPARE(drift.has_value(), valid);
+        if (valid) {
+            QCOMPARE(*drift, seconds);
+        }
+        // A record that cannot be a date has no drift, valid flags or not.
+        read.record.month = 13;
+        read.timeValid = true;
+        QVERIFY(!clockDrift(read, QDateTime::currentDateTime()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLumictlPreview)
+#include "tst_lumictl_preview.moc"
