@@ -1,5 +1,6 @@
 // Whole-process timings of lumictl against panelsim through the real library:
-// `lumictl read` and `lumictl send` of 199 characters, from spawn to exit.
+// `lumictl read`, `lumictl send` of 199 characters with and without --verify,
+// and `lumictl preview --at 100`, from spawn to exit.
 //   build/bench/lumictl_time [runs]     (LUMI_BIN_DIR defaults to build/bin)
 #include <fcntl.h>
 #include <spawn.h>
@@ -73,14 +74,17 @@ int main(int argc, char** argv) {
     }
 
     // The machine's own cost of a process, and of loading lumictl without a panel call.
-    std::vector<double> empty, version, send, read;
+    std::vector<double> empty, version, send, verified, read, preview;
     for (int i = 0; i < runs; ++i) {
         empty.push_back(timeRun({"/bin/true"}));
         version.push_back(timeRun({lumictl, "--version"}));
         send.push_back(timeRun({lumictl, "--virtual", socket, "send", text}));
+        verified.push_back(timeRun({lumictl, "--virtual", socket, "send", "--verify", text}));
         read.push_back(timeRun({lumictl, "--virtual", socket, "read"}));
+        preview.push_back(timeRun({lumictl, "preview", "--at", "100", "#IBonjour #H"}));
     }
     const bool ok = report("/bin/true", empty) & report("lumictl --version", version) &
-                    report("lumictl send (199)", send) & report("lumictl read", read);
+                    report("lumictl send (199)", send) & report("send --verify (199)", verified) &
+                    report("lumictl read", read) & report("preview --at 100", preview);
     return ok ? 0 : 1;
 }
