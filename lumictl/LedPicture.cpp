@@ -3,17 +3,10 @@
 #include <array>
 #include <cstdlib>
 
+#include "BmpFile.h"
 #include "LedGeometry.h"
 
 namespace {
-
-quint32 little(const QByteArray& data, qsizetype at, int bytes) {
-    quint32 value = 0;
-    for (int i = bytes - 1; i >= 0; --i) {
-        value = value << 8 | static_cast<quint8>(data[at + i]);
-    }
-    return value;
-}
 
 void appendBig32(QByteArray& out, quint32 value) {
     for (int shift = 24; shift >= 0; shift -= 8) {
@@ -51,15 +44,15 @@ void appendChunk(QByteArray& png, const char* type, const QByteArray& data) {
 
 std::optional<RgbPicture> readBmp(const QByteArray& data) {
     constexpr qsizetype kHeaders = 14 + 40;
-    if (data.size() < kHeaders || !data.startsWith("BM")) {
+    if (data.size() < kHeaders || !bmpIsWhole(data)) {
         return std::nullopt;
     }
-    const quint32 pixelsAt = little(data, 10, 4);
-    const quint32 infoSize = little(data, 14, 4);
-    const qint32 width = static_cast<qint32>(little(data, 18, 4));
-    const qint32 height = static_cast<qint32>(little(data, 22, 4));
-    const quint32 bits = little(data, 28, 2);
-    const quint32 compression = little(data, 30, 4);
+    const quint32 pixelsAt = bmpLittle(data, 10, 4);
+    const quint32 infoSize = bmpLittle(data, 14, 4);
+    const qint32 width = static_cast<qint32>(bmpLittle(data, 18, 4));
+    const qint32 height = static_cast<qint32>(bmpLittle(data, 22, 4));
+    const quint32 bits = bmpLittle(data, 28, 2);
+    const quint32 compression = bmpLittle(data, 30, 4);
     constexpr qint32 kMostSide = 4096;  // an LED picture is a few pixels wide
     if (infoSize < 40 || (bits != 24 && bits != 32) || (compression != 0 && compression != 3) ||
         width <= 0 || width > kMostSide || height == 0 || std::abs(height) > kMostSide) {

@@ -1,5 +1,7 @@
 #include "Preview.h"
 
+#include "BmpFile.h"
+
 #include "DataFiles.h"
 
 #include <algorithm>
@@ -15,58 +17,6 @@
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
-
-namespace {
-
-quint32 little(const QByteArray& data, qsizetype at, int bytes) {
-    quint32 value = 0;
-    for (int i = bytes - 1; i >= 0; --i) {
-        value = value << 8 | static_cast<quint8>(data[at + i]);
-    }
-    return value;
-}
-
-// True when data holds a BMP's headers and all the pixel rows they announce.
-// The image reader fills the rows of a cut file with whatever it finds, so a
-// picture that cannot be read whole must be caught before.
-bool bmpIsWhole(const QByteArray& data) {
-    constexpr qsizetype kFileHeader = 14;
-    if (data.size() < kFileHeader + 4 || !data.startsWith("BM")) {
-        return false;
-    }
-    const quint32 pixelsAt = little(data, 10, 4);
-    const quint32 infoSize = little(data, kFileHeader, 4);
-    if (infoSize < 12 || kFileHeader + qint64{infoSize} > data.size() || pixelsAt > data.size()) {
-        return false;
-    }
-    qint64 width = 0;
-    qint64 height = 0;
-    quint32 bitsPerPixel = 0;
-    quint32 compression = 0;
-    quint32 imageSize = 0;
-    if (infoSize == 12) {  // the old core header: 16-bit sizes
-        width = little(data, 18, 2);
-        height = little(data, 20, 2);
-        bitsPerPixel = little(data, 24, 2);
-    } else if (infoSize >= 20) {
-        width = static_cast<qint32>(little(data, 18, 4));
-        height = static_cast<qint32>(little(data, 22, 4));
-        bitsPerPixel = little(data, 28, 2);
-        compression = infoSize >= 24 ? little(data, 30, 4) : 0;
-        imageSize = infoSize >= 24 ? little(data, 34, 4) : 0;
-    } else {
-        return false;
-    }
-    constexpr quint32 kRgb = 0, kBitfields = 3, kAlphaBitfields = 6;
-    qint64 pixelBytes = imageSize;
-    if (compression == kRgb || compression == kBitfields || compression == kAlphaBitfields) {
-        const qint64 rowBytes = (std::abs(width) * bitsPerPixel + 31) / 32 * 4;
-        pixelBytes = rowBytes * std::abs(height);
-    }
-    return qint64{pixelsAt} + pixelBytes <= data.size();
-}
-
-}  // namespace
 
 LedGrid LedGrid::at(QPoint origin, qreal devicePixelRatio) {
     if (devicePixelRatio == 1.0) {
