@@ -43,7 +43,7 @@ QByteArray bmp(int width, int height, QRgb colour) {
     le(24, 2);
     le(0, 4);
     le(quint32(stride * height), 4);
-    le(0, 16);
+    data.append(QByteArray(16, '\0'));  // resolution and palette counts
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             data.append(char(qBlue(colour)))
