@@ -38,6 +38,12 @@ bool bmpIsWhole(const QByteArray& data) {
     } else {
         return false;
     }
+    // Past these the rows could not be counted in 64 bits, nor any file hold
+    // them: a picture that claims them is not whole.
+    constexpr qint64 kMostSide = qint64{1} << 24;
+    if (bitsPerPixel > 64 || std::abs(width) > kMostSide || std::abs(height) > kMostSide) {
+        return false;
+    }
     constexpr quint32 kRgb = 0, kBitfields = 3, kAlphaBitfields = 6;
     qint64 pixelBytes = imageSize;
     if (compression == kRgb || compression == kBitfields || compression == kAlphaBitfields) {
