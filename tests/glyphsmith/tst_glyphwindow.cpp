@@ -31,12 +31,13 @@ struct Rig {
     FakeFontChooser fonts;
     FakeMessages messages;
     FakeClipboard clipboard;
+    FakeTableChooser tables;
     std::unique_ptr<Form1> form;
 
     explicit Rig(const QString& folder = {}, const QString& working = {}) {
-        form = std::make_unique<Form1>(
-            glyph::Services{fonts, messages, clipboard, folder.isEmpty() ? dir.path() : folder,
-                            working.isEmpty() ? dir.path() + "/elsewhere" : working});
+        form = std::make_unique<Form1>(glyph::Services{
+            fonts, messages, clipboard, tables, folder.isEmpty() ? dir.path() : folder,
+            working.isEmpty() ? dir.path() + "/elsewhere" : working});
         form->show();
     }
     template <typename T>
