@@ -154,8 +154,9 @@ void Form1::buildControls() {
     outList->setGeometry(232, 28, 441, 212);
     outList->setSortingEnabled(false);
     // A table dropped on the list opens; the list's own drag and drop stays off.
-    outList->viewport()->setAcceptDrops(true);
-    outList->viewport()->installEventFilter(this);
+    // (The view turns its viewport's drops off again; they reach the list itself.)
+    outList->setAcceptDrops(true);
+    outList->installEventFilter(this);
     auto* open = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
     connect(open, &QShortcut::activated, this, &Form1::openTable);
 
@@ -345,7 +346,7 @@ void Form1::loadTable(const QString& path) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != outList->viewport()) {
+    if (watched != outList) {
         return QWidget::eventFilter(watched, event);
     }
     // One local file dropped on the list opens it as a table.
