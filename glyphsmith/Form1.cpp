@@ -1,16 +1,22 @@
 #include "Form1.h"
 
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFontInfo>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "PictureBox.h"
 #include "core/ArrowImages.h"
 #include "core/CellGrid.h"
 #include "core/ColumnCodes.h"
 #include "core/FontsFile.h"
+#include "core/FontsTable.h"
 #include "core/GlyphRules.h"
 
 namespace {
@@ -21,6 +27,14 @@ const QString kSavedText = QStringLiteral("Fichier 'fonts.txt' sauvegardé !");
 const QString kSaveFailed = QStringLiteral("Le fichier '%1' n'a pas pu être écrit : %2");
 const QString kClipboardFailed =
     QStringLiteral("La ligne n'a pas pu être placée dans le presse-papier.");
+const QString kOpenFailed = QStringLiteral("Le fichier '%1' n'a pas pu être lu : %2");
+const QString kNotATable =
+    QStringLiteral("Le fichier '%1' ne contient aucune ligne de table ; la liste est gardée.");
+const QString kLinesLeftOutTitle = QStringLiteral("Table ouverte");
+const QString kLinesLeftOut = QStringLiteral("Lignes de '%1' laissées de côté :");
+const QString kProblemLine = QStringLiteral("ligne %1 : %2");
+const QString kMoreProblems = QStringLiteral("… et %1 autres");
+constexpr int kProblemsShown = 10;
 
 constexpr int kStandInStretch = 92;  // per cent
 
@@ -60,7 +74,10 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, QPo
 }  // namespace
 
 Form1::Form1(glyph::Services services, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)), grid_(buttonFace()) {
+    : QWidget(parent),
+      services_(std::move(services)),
+      model_(glyph::startFont(), buttonFace()),
+      grid_(buttonFace()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kTitle);
     setFixedSize(679, 250);
@@ -70,13 +87,11 @@ Form1::Form1(glyph::Services services, QWidget* parent)
 }
 
 void Form1::buildControls() {
-    const QColor face = buttonFace();
-
     Picture1 = new PictureBox(true, this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(8, 8, 30, 28);
-    Picture1->setImage(glyph::makeCaptureImage(face));
-    Picture1->setFont(font_.font());
+    Picture1->setImage(model_.captureBox());
+    Picture1->setFont(model_.font().font());
 
     Picture2 = new PictureBox(true, this);
     Picture2->setObjectName(QStringLiteral("Picture2"));
@@ -138,6 +153,12 @@ void Form1::buildControls() {
     outList->setObjectName(QStringLiteral("outList"));
     outList->setGeometry(232, 28, 441, 212);
     outList->setSortingEnabled(false);
+    // A table dropped on the list opens; the list's own drag and drop stays off.
+    // (The view turns its viewport's drops off again; they reach the list itself.)
+    outList->setAcceptDrops(true);
+    outList->installEventFilter(this);
+    auto* open = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
+    connect(open, &QShortcut::activated, this, &Form1::openTable);
 
     // Keyboard order; the labels take no focus.
     const QList<QWidget*> order{Command1, Picture1, Picture2, backcmd, stocmd,   outList,
@@ -168,89 +189,103 @@ void Form1::showEvent(QShowEvent* event) {
     Form_Activate();
 }
 
+void Form1::showGrid() {
+    model_.paint(grid_);
+    Picture2->setImage(grid_.image());
+}
+
+void Form1::showCapture() {
+    Picture1->setImage(model_.captureBox());
+    showGrid();
+}
+
+void Form1::showLines() {
+    outList->clear();
+    outList->addItems(model_.lines());
+}
+
 void Form1::Form_Activate() {
     // A later re-activation would add the header again; once per run is enough.
     if (activated_) {
         return;
     }
     activated_ = true;
-    offsets_.yoff = 2;
-    offsets_.xoff = 0;
-    captureChar(QStringLiteral("A"));
+    model_.setColumns(columns());
+    model_.start();
+    asclbl->setText(QString::number(model_.code()));
+    asclbl->adjustSize();
+    showCapture();
     calcCodes();
-    outList->addItem(QLatin1String(glyph::kTableHeader));
+    outList->addItem(model_.lines().back());
 }
 
 void Form1::captureChar(const QString& ch) {
     const QChar c = ch.isEmpty() ? QChar(u' ') : ch.front();
-    const QColor face = buttonFace();
-    glyph::drawCharacter(Picture1->image(), face, font_, c);
+    model_.setColumns(columns());
+    model_.capture(glyph::codeForChar(c));
     asclbl->setText(QString::number(glyph::codeForChar(c)));
     asclbl->adjustSize();
-    glyph::copyToGrid(Picture1->image(), grid_, columns(), font_.size(), offsets_);
-    Picture2->setImage(grid_.image());
-    Picture1->update();
+    showCapture();
 }
 
 void Form1::calcCodes() {
-    hexlbl->setText(glyph::codeText(grid_.image(), columns(), font_.size()));
+    model_.setColumns(columns());
+    model_.computeCodes();
+    hexlbl->setText(model_.codes());
     hexlbl->adjustSize();
     update();
 }
 
 void Form1::Picture2_MouseDown(int /*button*/, int /*shift*/, double x, double y) {
-    const auto cell = glyph::cellAt(x, y);
-    if (!cell) {
+    if (!model_.click(x, y)) {
         return;
     }
-    const bool lit = glyph::isLit(grid_.image(), glyph::pixelOf(x), glyph::pixelOf(y));
-    grid_.drawCell(glyph::clickCentre(*cell, offsets_.xoff, offsets_.yoff), glyph::clickFill(lit));
-    Picture2->setImage(grid_.image());
-    calcCodes();
-}
-
-void Form1::shift(int delta) {
-    offsets_.yoff = glyph::shiftedOffset(offsets_.yoff, delta);
-    captureChar(currentChar_);
+    showGrid();
     calcCodes();
 }
 
 void Form1::upPict_Click() {
-    shift(+1);
+    model_.setOffsets({model_.offsets().xoff, glyph::shiftedOffset(model_.offsets().yoff, +1)});
+    captureChar(currentChar());
+    calcCodes();
 }
 
 void Form1::downPict_Click() {
-    shift(-1);
+    model_.setOffsets({model_.offsets().xoff, glyph::shiftedOffset(model_.offsets().yoff, -1)});
+    captureChar(currentChar());
+    calcCodes();
 }
 
-void Form1::step(int code) {
-    currentChar_ = QString(glyph::charForCode(code));
-    captureChar(currentChar_);
+void Form1::backcmd_Click() {
+    model_.setCode(glyph::previousCode(model_.code()));
+    captureChar(currentChar());
     calcCodes();
     stocmd->setFocus();
 }
 
-void Form1::backcmd_Click() {
-    step(glyph::previousCode(glyph::codeForChar(currentChar_.front())));
-}
-
 void Form1::Command1_Click() {
-    step(glyph::nextCode(glyph::codeForChar(currentChar_.front())));
+    model_.setCode(glyph::nextCode(model_.code()));
+    captureChar(currentChar());
+    calcCodes();
+    stocmd->setFocus();
 }
 
 void Form1::fontCmd_Click() {
-    const glyph::FontChoice current{font_.family, font_.size(), font_.bold, font_.italic};
+    const glyph::CaptureFont& font = model_.font();
+    const glyph::FontChoice current{font.family, font.size(), font.bold, font.italic};
     // A cancelled dialog keeps the current font; the capture is redone either way.
     if (const auto choice = services_.fonts.chooseFont(current)) {
-        font_ = glyph::CaptureFont::fromPoints(choice->family, choice->points, choice->bold,
-                                               choice->italic);
-        Picture1->setFont(font_.font());
+        model_.setColumns(columns());
+        model_.setFont(glyph::CaptureFont::fromPoints(choice->family, choice->points, choice->bold,
+                                                      choice->italic));
+        Picture1->setFont(model_.font().font());
     }
-    captureChar(currentChar_);
+    captureChar(currentChar());
 }
 
 void Form1::stocmd_Click() {
-    const QString line = glyph::glyphLine(glyph::codeForChar(currentChar_.front()), hexlbl->text());
+    // The codes as hexlbl shows them: a font choice does not compute them again.
+    const QString line = model_.add();
     outList->addItem(line);
     if (!services_.clipboard.setText(line)) {
         services_.messages.error(kClipboardFailed);
@@ -259,12 +294,13 @@ void Form1::stocmd_Click() {
 }
 
 void Form1::Command2_Click() {
+    model_.clear();
     outList->clear();
 }
 
 void Form1::Command3_Click() {
-    const auto saved = glyph::saveFontsFile(services_.programFolder, services_.workingFolder,
-                                            glyph::fileBytes(lines()));
+    const auto saved =
+        glyph::saveFontsFile(services_.programFolder, services_.workingFolder, model_.fileBytes());
     if (saved.failure) {
         services_.messages.error(kSaveFailed.arg(saved.path, *saved.failure));
         return;
@@ -272,4 +308,76 @@ void Form1::Command3_Click() {
     // Away from the program, the user must be told where it went.
     services_.messages.exclamation(
         kSavedTitle, saved.besideProgram ? kSavedText : kSavedText + u'\n' + saved.path);
+}
+
+void Form1::openTable() {
+    // Where "Sauver fonts.txt" puts it, so the last table saved is at hand.
+    if (const auto path = services_.tables.chooseTable(services_.programFolder)) {
+        loadTable(*path);
+    }
+}
+
+void Form1::loadTable(const QString& path) {
+    const auto loaded = glyph::loadTableFile(path);
+    if (const auto* failure = std::get_if<QString>(&loaded)) {
+        services_.messages.error(kOpenFailed.arg(path, *failure));
+        return;
+    }
+    const auto& read = std::get<glyph::TableRead>(loaded);
+    QStringList problems;
+    for (const auto& problem : read.problems) {
+        if (problems.size() == kProblemsShown) {
+            problems.append(kMoreProblems.arg(read.problems.size() - kProblemsShown));
+            break;
+        }
+        problems.append(kProblemLine.arg(problem.line).arg(problem.reason));
+    }
+    // A file with nothing of a table in it is not a table: the list is kept.
+    if (read.lines.isEmpty() && !read.problems.empty()) {
+        services_.messages.error(kNotATable.arg(path) + u'\n' + problems.join(u'\n'));
+        return;
+    }
+    model_.setLines(read.lines);
+    showLines();
+    if (!problems.isEmpty()) {
+        services_.messages.exclamation(kLinesLeftOutTitle,
+                                       kLinesLeftOut.arg(path) + u'\n' + problems.join(u'\n'));
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != outList) {
+        return QWidget::eventFilter(watched, event);
+    }
+    // One local file dropped on the list opens it as a table.
+    const auto droppedFile = [](const QMimeData* data) -> QString {
+        if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 ||
+            !data->urls().front().isLocalFile()) {
+            return {};
+        }
+        return data->urls().front().toLocalFile();
+    };
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (droppedFile(drag->mimeData()).isEmpty()) {
+                return false;
+            }
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QString path = droppedFile(drop->mimeData());
+            if (path.isEmpty()) {
+                return false;
+            }
+            drop->acceptProposedAction();
+            loadTable(path);
+            return true;
+        }
+        default:
+            return QWidget::eventFilter(watched, event);
+    }
 }

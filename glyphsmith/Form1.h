@@ -8,6 +8,7 @@
 #include "Seams.h"
 #include "core/Capture.h"
 #include "core/CellGrid.h"
+#include "core/GlyphModel.h"
 
 class PictureBox;
 class QLabel;
@@ -38,28 +39,35 @@ public:
     void captureChar(const QString& ch);
     void calcCodes();
 
-    const QString& currentChar() const { return currentChar_; }
-    std::int16_t xoff() const { return offsets_.xoff; }
-    std::int16_t yoff() const { return offsets_.yoff; }
-    const glyph::CaptureFont& captureFont() const { return font_; }
+    // Ctrl+O: a table chosen in the file dialog replaces the list.
+    void openTable();
+    // The list filled from a table file (also what a drop on the list does).
+    void loadTable(const QString& path);
+
+    QString currentChar() const { return QString(model_.character()); }
+    std::int16_t xoff() const { return model_.offsets().xoff; }
+    std::int16_t yoff() const { return model_.offsets().yoff; }
+    const glyph::CaptureFont& captureFont() const { return model_.font(); }
+    const glyph::GlyphModel& model() const { return model_; }
     int columns() const;
     QStringList lines() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
-    void shift(int delta);
-    void step(int code);
+    // The model's state onto the controls.
+    void showGrid();
+    void showCapture();
+    void showLines();
     QColor buttonFace() const;
 
     glyph::Services services_;
-    QString currentChar_ = QStringLiteral("A");
-    glyph::SamplingOffsets offsets_;
-    glyph::CaptureFont font_ = glyph::startFont();
+    glyph::GlyphModel model_;
     bool activated_ = false;
-    glyph::GridDrawing grid_;  // what Picture2 shows and is read from
+    glyph::GridDrawing grid_;  // the model as Picture2 shows it
 
     PictureBox* Picture1 = nullptr;
     PictureBox* Picture2 = nullptr;

@@ -1,6 +1,7 @@
 #include "QtSeams.h"
 
 #include <QClipboard>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QGuiApplication>
@@ -88,6 +89,16 @@ void QtMessages::exclamation(const QString& title, const QString& text) {
 
 void QtMessages::error(const QString& text) {
     makeErrorBox(text, parent_)->exec();
+}
+
+std::optional<QString> QtTableChooser::chooseTable(const QString& folder) {
+    const QString path = QFileDialog::getOpenFileName(
+        parent_, QStringLiteral("Ouvrir une table"), folder,
+        QStringLiteral("Tables de fontes (*.txt);;Tous les fichiers (*)"));
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    return path;
 }
 
 bool QtClipboard::setText(const QString& text) {

@@ -45,6 +45,15 @@ private:
     QPointer<QWidget> parent_;
 };
 
+class QtTableChooser final : public TableChooser {
+public:
+    void setParent(QWidget* parent) { parent_ = parent; }
+    std::optional<QString> chooseTable(const QString& folder) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
 class QtClipboard final : public Clipboard {
 public:
     bool setText(const QString& text) override;

@@ -40,10 +40,18 @@ public:
     virtual bool setText(const QString& text) = 0;
 };
 
+class TableChooser {
+public:
+    virtual ~TableChooser() = default;
+    // Shows the open-file dialog modally, starting in `folder`; nothing when cancelled.
+    virtual std::optional<QString> chooseTable(const QString& folder) = 0;
+};
+
 struct Services {
     FontChooser& fonts;
     Messages& messages;
     Clipboard& clipboard;
+    TableChooser& tables;
     QString programFolder;  // where "fonts.txt" is written when it may be
     QString workingFolder;  // where it goes otherwise
 };

@@ -9,9 +9,11 @@ int main(int argc, char* argv[]) {
     glyph::QtFontChooser fonts;
     glyph::QtMessages messages;
     glyph::QtClipboard clipboard;
-    Form1 form(
-        {fonts, messages, clipboard, QCoreApplication::applicationDirPath(), QDir::currentPath()});
+    glyph::QtTableChooser tables;
+    Form1 form({fonts, messages, clipboard, tables, QCoreApplication::applicationDirPath(),
+                QDir::currentPath()});
     fonts.setParent(&form);
+    tables.setParent(&form);
     messages.setParent(&form);
     form.show();
     return app.exec();

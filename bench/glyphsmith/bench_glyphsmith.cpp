@@ -35,8 +35,9 @@ void BM_StepWindow(benchmark::State& state) {
     FakeFontChooser fonts;
     FakeMessages messages;
     FakeClipboard clipboard;
+    FakeTableChooser tables;
     QTemporaryDir dir;
-    Form1 form({fonts, messages, clipboard, dir.path(), dir.path()});
+    Form1 form({fonts, messages, clipboard, tables, dir.path(), dir.path()});
     form.show();
     for (auto _ : state) {
         form.Command1_Click();
@@ -72,8 +73,9 @@ void BM_Save256Window(benchmark::State& state) {
     FakeFontChooser fonts;
     FakeMessages messages;
     FakeClipboard clipboard;
+    FakeTableChooser tables;
     QTemporaryDir dir;
-    Form1 form({fonts, messages, clipboard, dir.path(), dir.path()});
+    Form1 form({fonts, messages, clipboard, tables, dir.path(), dir.path()});
     form.show();
     while (form.lines().size() < 256) {
         form.Command1_Click();

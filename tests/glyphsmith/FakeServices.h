@@ -42,3 +42,12 @@ struct FakeClipboard final : glyph::Clipboard {
         return works;
     }
 };
+
+struct FakeTableChooser final : glyph::TableChooser {
+    std::optional<QString> answer;  // nothing = cancelled
+    QStringList asked;
+    std::optional<QString> chooseTable(const QString& folder) override {
+        asked.append(folder);
+        return answer;
+    }
+};

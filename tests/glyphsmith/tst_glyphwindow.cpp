@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDropEvent>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontDialog>
@@ -6,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -31,12 +33,13 @@ struct Rig {
     FakeFontChooser fonts;
     FakeMessages messages;
     FakeClipboard clipboard;
+    FakeTableChooser tables;
     std::unique_ptr<Form1> form;
 
     explicit Rig(const QString& folder = {}, const QString& working = {}) {
-        form = std::make_unique<Form1>(
-            glyph::Services{fonts, messages, clipboard, folder.isEmpty() ? dir.path() : folder,
-                            working.isEmpty() ? dir.path() + "/elsewhere" : working});
+        form = std::make_unique<Form1>(glyph::Services{
+            fonts, messages, clipboard, tables, folder.isEmpty() ? dir.path() : folder,
+            working.isEmpty() ? dir.path() + "/elsewhere" : working});
         form->show();
     }
     template <typename T>
@@ -430,6 +433,68 @@ private slots:
         QVERIFY2(shown.text.contains(working + "/fonts.txt"), qPrintable(shown.text));
         QVERIFY(!shown.text.contains(QStringLiteral("sauvegardé")));
         QCOMPARE(rig.form->lines().size(), 2);
+    }
+
+    // Reopening a table: readable lines replace the list, the others are named
+    // in one message; what is no table at all leaves the list alone.
+    void reopenTable_data() {
+        QTest::addColumn<QByteArray>("content");  // "<none>": no such file
+        QTest::addColumn<QStringList>("list");    // "<kept>": the list as it was
+        QTest::addColumn<QString>("message");     // what the one message says, if any
+        const QString b = QStringLiteral(" { 66, { 0xFFFE,");
+        const QByteArray table = (kHeader + "\r\n" + b + "\r\n").toLatin1();
+        QTest::newRow("as written") << table << QStringList{kHeader, b} << "";
+        QTest::newRow("empty, as an empty list saves") << QByteArray() << QStringList{} << "";
+        QTest::newRow("a damaged line") << table + " { 67, { 0xFFFE\r\n"
+                                        << QStringList{kHeader, b} << "ligne 3 : colonne 1";
+        QTest::newRow("no table") << QByteArray("hello\n") << QStringList{"<kept>"}
+                                  << "ne contient aucune ligne de table";
+        QTest::newRow("missing") << QByteArray("<none>") << QStringList{"<kept>"}
+                                 << "fichier introuvable";
+    }
+    void reopenTable() {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, list);
+        QFETCH(QString, message);
+        for (const QString how : {"Ctrl+O", "drop"}) {
+            Rig rig;
+            rig.form->stocmd_Click();
+            const QStringList before = rig.form->lines();
+            const QString path = rig.dir.filePath("table.txt");
+            if (content != "<none>") {
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(content);
+            }
+            const QString hex = rig.hex();
+            if (how == u"Ctrl+O") {
+                rig.tables.answer = path;
+                // Shortcuts go to the active window only.
+                rig.form->activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
+                QTest::keyClick(rig.form->focusWidget(), Qt::Key_O, Qt::ControlModifier);
+                QCOMPARE(rig.tables.asked, QStringList{rig.dir.path()});
+            } else {
+                auto* viewport = rig.child<QListWidget>("outList")->viewport();
+                QMimeData data;
+                data.setUrls({QUrl::fromLocalFile(path)});
+                // As a drag arrives: entering, then the drop, on the list's viewport.
+                QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+                QCoreApplication::sendEvent(viewport, &enter);
+                QVERIFY(enter.isAccepted());
+                QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+                QCoreApplication::sendEvent(viewport, &drop);
+                QVERIFY(drop.isAccepted());
+            }
+            QCOMPARE(rig.form->lines(), list == QStringList{"<kept>"} ? before : list);
+            QCOMPARE(rig.form->model().lines(), rig.form->lines());
+            QCOMPARE(rig.hex(), hex);
+            QCOMPARE(rig.messages.shown.size(), message.isEmpty() ? 0 : 1);
+            if (!message.isEmpty()) {
+                QVERIFY2(rig.messages.shown.front().text.contains(message),
+                         qPrintable(rig.messages.shown.front().text));
+            }
+        }
     }
 };
 

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <variant>
+#include <vector>
+
+#include "Arguments.h"
+#include "core/Capture.h"
+#include "core/FontsTable.h"
+
+// glyphctl's commands on glyphsmith's glyph model: what goes to standard output,
+// what to standard error, and the exit code.
+inline constexpr int kGlyphDone = 0;
+inline constexpr int kGlyphFailed = 1;
+inline constexpr int kGlyphUsage = 2;
+
+struct GlyphOutput {
+    QByteArray out;
+    QByteArray err;
+};
+
+// Needs a QGuiApplication: the faces are looked up and glyphs drawn.
+int runGlyphCommand(const GlyphInvocation& inv, GlyphOutput& output);
+
+// The capture font the settings ask for, or why there is none (an unknown face).
+std::variant<glyph::CaptureFont, QString> captureFontFor(const CaptureOptions& options);
+
+// The Western code page's code of each character, or the first one it cannot
+// hold, by its position (from 1).
+std::variant<std::vector<int>, QString> westernCodes(const QString& text);
+
+// The lines of a table: the declaration line, then one line per code, each as
+// glyphsmith's "Ajoute" makes it with the same settings.
+QStringList tableLines(const glyph::CaptureFont& font, const CaptureOptions& options,
+                       const std::vector<int>& codes);
+
+// One glyph as text: its code, character and words, then ten rows of LEDs,
+// '#' lit and '.' unlit, one column per word, as the panel shows the words.
+QString drawGlyph(const glyph::GlyphRecord& record);
