@@ -205,8 +205,11 @@ QString drawGlyph(const glyph::GlyphRecord& record) {
     if (ch.isPrint()) {
         text += QStringLiteral(" « %1 »").arg(ch);
     }
+    // The column words as the record lists them, without its braces.
     const QString line = glyph::recordLine(record);
-    text += QStringLiteral(" :") + line.mid(line.indexOf(u'{', 2) + 1) + u'\n';
+    const qsizetype from = line.indexOf(u'{', 2) + 1;
+    text += QStringLiteral(" :") +
+            line.mid(from, line.lastIndexOf(u'}', line.lastIndexOf(u'}') - 1) - from) + u'\n';
     for (int row = 0; row < kLedRows; ++row) {
         for (const std::uint32_t word : record.words) {
             // A 0 bit is a lit LED; the panel keeps the low 16 bits of a word.
