@@ -1,12 +1,14 @@
 #include "Commands.h"
 
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include "Cp1252.h"
@@ -89,6 +91,7 @@ std::optional<QString> Run::message(int& exitCode) {
     QString text = inv_.text;
     if (inv_.source != TextSource::Words) {
         QFile file;
+        errno = 0;  // Qt keeps a failed open's reason only as English text
         const bool opened = inv_.source == TextSource::Stdin
                                 ? file.open(stdin, QIODevice::ReadOnly)
                                 : (file.setFileName(inv_.fileName), file.open(QIODevice::ReadOnly));
@@ -97,7 +100,9 @@ std::optional<QString> Run::message(int& exitCode) {
         const QString source =
             inv_.source == TextSource::Stdin ? QStringLiteral("l'entrée standard") : inv_.fileName;
         if (!opened || file.error() != QFileDevice::NoError) {
-            complain(unreadableInputMessage(source, file.errorString()));
+            // Qt refuses a folder itself and leaves errno alone.
+            const int error = errno == 0 && QFileInfo(inv_.fileName).isDir() ? EISDIR : errno;
+            complain(unreadableInputMessage(source, systemErrorReason(error)));
             return std::nullopt;
         }
         if (bytes.size() > kMaxInputBytes) {

@@ -42,6 +42,9 @@ QString verifyFailedMessage(const LinkFailure& failure);
 
 // Why the library says a call failed, from the errno it left; empty for 0.
 QString failureReason(int error);
+// A system error (errno) in French words, for files and the panel alike; the
+// system's own texts follow the locale, which may not be French.
+QString systemErrorReason(int error);
 
 // lumictl's words for what the panel operations returned.
 enum class Operation { Send, ReadText, ReadClock, WriteClock };

@@ -8,10 +8,14 @@
 #include "USB2Lib.h"
 
 int main(int argc, char* argv[]) {
+    if (reportMissingDisplay("lumiboard")) {
+        return 1;
+    }
     QApplication app(argc, argv);  // the program takes no arguments of its own
     QApplication::setApplicationName(QStringLiteral("lumiboard"));
     QApplication::setDesktopFileName(QStringLiteral("lumiboard"));
     setUpApplication();
+    installFrenchQtTexts(app);  // without them, Qt's buttons stay English
 
     // Files are looked for beside the program (and in its data folder once
     // installed); the pictures first in the working folder.

@@ -17,13 +17,18 @@ private slots:
         QTest::newRow("installed in /usr")
             << so << QStringList{} << "/usr/bin"
             << "x86_64-linux-gnu"
-            << QStringList{"/usr/bin/libmpusbapi.so", "/usr/lib/libmpusbapi.so",
-                           "/usr/lib/x86_64-linux-gnu/libmpusbapi.so", so};
+            << QStringList{"/usr/bin/libmpusbapi.so",
+                           "/usr/lib/libmpusbapi.so",
+                           "/usr/lib/lumiboard/libmpusbapi.so",
+                           "/usr/lib/x86_64-linux-gnu/libmpusbapi.so",
+                           "/usr/lib/x86_64-linux-gnu/lumiboard/libmpusbapi.so",
+                           so};
         QTest::newRow("no multiarch, caller's folder first")
             << so << QStringList{"/opt/extra"} << "/opt/lumi/bin"
             << ""
             << QStringList{"/opt/extra/libmpusbapi.so", "/opt/lumi/bin/libmpusbapi.so",
-                           "/opt/lumi/lib/libmpusbapi.so", so};
+                           "/opt/lumi/lib/libmpusbapi.so", "/opt/lumi/lib/lumiboard/libmpusbapi.so",
+                           so};
         QTest::newRow("no application: caller's folders, then the system")
             << so << QStringList{"/a", "/a/"} << ""
             << "x86_64-linux-gnu" << QStringList{"/a/libmpusbapi.so", so};
@@ -31,7 +36,7 @@ private slots:
             << QStringLiteral("mpusbapi.dll") << QStringList{} << "C:/Lumi"
             << ""
             << QStringList{"C:/Lumi/mpusbapi.dll", "C:/lib/mpusbapi.dll",
-                           QStringLiteral("mpusbapi.dll")};
+                           "C:/lib/lumiboard/mpusbapi.dll", QStringLiteral("mpusbapi.dll")};
     }
     void libraryCandidates() {
         QFETCH(QString, fileName);

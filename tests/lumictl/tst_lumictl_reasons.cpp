@@ -1,0 +1,66 @@
+// System error reasons in French, from the errno values a file or the panel
+// gives, and lumictl saying them when its input file cannot be read.
+#include <QProcess>
+#include <QSet>
+#include <QtTest>
+
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+
+#include "Output.h"
+
+class TestLumictlReasons : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { std::setlocale(LC_ALL, "C"); }
+
+    // None comes out as the system's English text, each says its own thing.
+    void frenchReasons() {
+        const QList<int> errors{ENOENT, EACCES,       EISDIR, ENOTDIR,   ENOSPC, EROFS,
+                                EFBIG,  EIO,          EPIPE,  ENXIO,     EINTR,  ELOOP,
+                                ENOMEM, ENAMETOOLONG, EBADF,  EOVERFLOW, ENOTSUP};
+        QSet<QString> seen;
+        for (const int e : errors) {
+            const QString reason = systemErrorReason(e);
+            QVERIFY2(!reason.isEmpty(), qPrintable(QString::number(e)));
+            QVERIFY2(reason != QString::fromLocal8Bit(std::strerror(e)), qPrintable(reason));
+            seen.insert(reason);
+        }
+        QCOMPARE(seen.size(), errors.size());
+        // One the table does not know still says which it was.
+        QVERIFY(systemErrorReason(EPROTO).contains(QString::number(EPROTO)));
+        // The library's errno goes through the same words past the panel's own.
+        QCOMPARE(failureReason(EIO), systemErrorReason(EIO));
+    }
+
+    void unreadableFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << "absent.txt" << systemErrorReason(ENOENT);
+        QTest::newRow("a folder") << "folder" << systemErrorReason(EISDIR);
+        QTest::newRow("through a file") << "plain/x.txt" << systemErrorReason(ENOTDIR);
+    }
+    void unreadableFile() {
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        QFile plain(dir.filePath(QStringLiteral("plain")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+
+        QProcess lumictl;
+        lumictl.setWorkingDirectory(dir.path());
+        // No panel is needed: the text is read before the panel is looked for.
+        lumictl.start(qEnvironmentVariable("LUMI_BIN_DIR") + QStringLiteral("/lumictl"),
+                      {QStringLiteral("send"), QStringLiteral("--file"), name});
+        QVERIFY(lumictl.waitForFinished(10000));
+        QCOMPARE(lumictl.exitCode(), 2);
+        QCOMPARE(QString::fromUtf8(lumictl.readAllStandardError()),
+                 QStringLiteral("lumictl: lecture impossible de %1 : %2\n").arg(name, reason));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLumictlReasons)
+#include "tst_lumictl_reasons.moc"
