@@ -38,8 +38,9 @@ public:
     UsbLibrary& operator=(const UsbLibrary&) = delete;
 
     // Loads fileName from the first of usbLibraryCandidates() that exists
-    // (firstDirs, programDir, <programDir>/../lib and its multiarch folder),
-    // else by the platform's ordinary library search, and resolves its six
+    // (firstDirs, programDir, then the lib folders beside it and their
+    // private lumiboard folders), else by the platform's ordinary library
+    // search, and resolves its six
     // entry points. A file that is there but will not load is not passed
     // over for one further down.
     LibraryLoad load(const QString& fileName, const QStringList& firstDirs,
