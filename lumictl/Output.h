@@ -11,6 +11,7 @@
 
 #include "LinkOutcome.h"
 #include "PanelClock.h"
+#include "SystemErrors.h"
 #include "USB2Lib.h"
 
 // The panel's clock as ISO 8601 date and time: "2009-07-14T09:05:07". Values
@@ -42,9 +43,6 @@ QString verifyFailedMessage(const LinkFailure& failure);
 
 // Why the library says a call failed, from the errno it left; empty for 0.
 QString failureReason(int error);
-// A system error (errno) in French words, for files and the panel alike; the
-// system's own texts follow the locale, which may not be French.
-QString systemErrorReason(int error);
 
 // lumictl's words for what the panel operations returned.
 enum class Operation { Send, ReadText, ReadClock, WriteClock };

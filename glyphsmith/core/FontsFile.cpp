@@ -1,5 +1,7 @@
 #include "FontsFile.h"
 
+#include "SystemErrors.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -52,57 +54,27 @@ QString fontsFilePath(const QString& folder) {
 }
 
 QString failureReason(int error) {
+    // Words of the save itself first; the rest as every program says them.
     switch (error) {
-        case 0:
-            return QStringLiteral("cause non précisée par le système");
-        case EACCES:
-        case EPERM:
-            return QStringLiteral("permission refusée");
-        case ENOSPC:
-            return QStringLiteral("disque plein");
-#ifdef EDQUOT
-        case EDQUOT:
-            return QStringLiteral("quota de disque dépassé");
-#endif
-        case EROFS:
-            return QStringLiteral("système de fichiers en lecture seule");
-        case EFBIG:
-            return QStringLiteral("fichier trop grand pour la limite du système");
-        case EIO:
-            return QStringLiteral("erreur d'entrée-sortie sur le disque");
         case ENOENT:
             return QStringLiteral("dossier introuvable");
-        case ENOTDIR:
-            return QStringLiteral("un élément du chemin n'est pas un dossier");
         case EISDIR:
             return QStringLiteral("un dossier porte ce nom");
-        case ENAMETOOLONG:
-            return QStringLiteral("nom de fichier trop long");
-        case ELOOP:
-            return QStringLiteral("trop de liens symboliques dans le chemin");
-        case EMFILE:
-        case ENFILE:
-            return QStringLiteral("trop de fichiers ouverts");
-        case ENOMEM:
-            return QStringLiteral("mémoire insuffisante");
+        case EIO:
+            return QStringLiteral("erreur d'entrée-sortie sur le disque");
         case EBUSY:
         case ETXTBSY:
             return QStringLiteral("fichier occupé");
         case EINTR:
             return QStringLiteral("écriture interrompue");
-        case EAGAIN:
-            return QStringLiteral("ressource momentanément indisponible");
         case EINVAL:
             return QStringLiteral("opération refusée par le système de fichiers");
 #ifdef ESTALE
         case ESTALE:
             return QStringLiteral("fichier réseau périmé");
 #endif
-        case ENXIO:
-        case ENODEV:
-            return QStringLiteral("périphérique absent");
         default:
-            return QStringLiteral("erreur du système n° %1").arg(error);
+            return systemErrorReason(error);
     }
 }
 
