@@ -58,6 +58,8 @@ std::string usage() {
            "  --log FILE           append every report, both ways, to FILE (created 0600;\n"
            "                       an existing FILE must be a regular file of yours that\n"
            "                       nobody else may write)\n"
+           "  --show               show the panel's LEDs in a window, \"Panneau virtuel\"\n"
+           "                       (needs a display; the panel serves on without it)\n"
            "  --no-reply           never answer a report\n"
            "  --nak                answer with 0x55 in byte 0\n"
            "  --fail-write-at N    refuse the Nth output report of the run\n"
@@ -88,6 +90,8 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
         const auto takesNoValue = [&] { return !inlineValue; };
         if (flag == "--help" || flag == "-h") {
             options.help = true;
+        } else if (flag == "--show" && takesNoValue()) {
+            options.show = true;
         } else if (flag == "--no-reply" && takesNoValue()) {
             options.faults.noReply = true;
         } else if (flag == "--nak" && takesNoValue()) {

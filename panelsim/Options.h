@@ -14,6 +14,7 @@ struct Options {
     std::string statePath;   // empty: no state file
     std::string logPath;     // empty: no log
     Faults faults;
+    bool show = false;  // open the panel's LED face in a window
     bool help = false;
 };
 

@@ -1,5 +1,6 @@
 #include "PanelServer.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -28,6 +29,27 @@ bool someoneListens(const sockaddr_un& address) {
         ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
     // A full backlog (EAGAIN) still means a live server.
     return rc == 0 || errno == EAGAIN;
+}
+
+// The program at the other end of a connection, as the kernel knows it.
+std::optional<Peer> peerOf(int fd) {
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 ||
+        credentials.pid <= 0) {
+        return std::nullopt;
+    }
+    char comm[64] = {};
+    ssize_t n = 0;
+    const std::string path = "/proc/" + std::to_string(credentials.pid) + "/comm";
+    if (const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC)); file.get() >= 0) {
+        n = std::max<ssize_t>(::read(file.get(), comm, sizeof comm - 1), 0);
+    }
+    std::string_view name(comm, static_cast<std::size_t>(n));
+    if (name.ends_with('\n')) {
+        name.remove_suffix(1);
+    }
+    return Peer{credentials.pid, peerName(name)};
 }
 
 }  // namespace
@@ -101,6 +123,7 @@ struct PanelServer::Client {
     mpusbwire::FrameReader reader;
     Clock::time_point lastHeard;  // any frame: who is silent the longest
     bool closed = false;
+    std::optional<Peer> peer;  // asked only when a watcher shows it
 };
 
 PanelServer::PanelServer(ListeningSocket& socket, Panel& panel, ReportLog& log,
@@ -120,8 +143,16 @@ int PanelServer::run(int stopFd) {
             acceptResumes_.reset();
         }
         const bool accepting = !acceptResumes_;
-        // A hold lapses by itself (PanelHold): only a resting accept needs a wake-up.
-        const std::optional<Clock::time_point> wake = acceptResumes_;
+        showWatcher();
+        // A hold lapses by itself (PanelHold): only a resting accept needs a
+        // wake-up, and a watcher, which shows who holds the panel.
+        std::optional<Clock::time_point> wake = acceptResumes_;
+        for (const auto& at : {watcher_ ? hold_.lapses(now) : std::nullopt,
+                               watcher_ ? watcher_->dueAt() : std::nullopt}) {
+            if (at && (!wake || *at < *wake)) {
+                wake = at;
+            }
+        }
 
         std::vector<pollfd> fds;
         fds.push_back({stopFd, POLLIN, 0});
@@ -129,6 +160,10 @@ int PanelServer::run(int stopFd) {
         fds.push_back({socket_.fd(), static_cast<short>(accepting ? POLLIN : 0), 0});
         for (const auto& client : clients_) {
             fds.push_back({client->fd.get(), POLLIN, 0});
+        }
+        const std::size_t watcherSlot = fds.size();
+        if (watcher_ != nullptr && watcher_->pollFd() >= 0) {
+            fds.push_back({watcher_->pollFd(), watcher_->pollEvents(), 0});
         }
         int timeout = -1;
         if (wake) {
@@ -147,6 +182,9 @@ int PanelServer::run(int stopFd) {
         }
         if (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) {
             return 1;
+        }
+        if (watcherSlot < fds.size() && fds[watcherSlot].revents != 0) {
+            watcher_->ready(fds[watcherSlot].revents);
         }
         // Clients first: an accept may push one out of the list.
         for (std::size_t i = 0; i < clients_.size(); ++i) {
@@ -202,6 +240,9 @@ bool PanelServer::accept() {
     client->id = nextClientId_++;
     client->fd = std::move(taken);
     client->lastHeard = Clock::now();
+    if (watcher_ != nullptr) {
+        client->peer = peerOf(client->fd.get());
+    }
     clients_.push_back(std::move(client));
     return true;
 }
@@ -311,6 +352,10 @@ void PanelServer::handle(Client& client, const mpusbwire::Frame& frame) {
             if (outcome.stateChanged && onStateChanged_) {
                 onStateChanged_();
             }
+            // The face has the new memory before the program hears it was taken.
+            if (outcome.stateChanged) {
+                showWatcher();
+            }
             if (!send(client, outcome.accepted ? mpusbwire::kAccepted : mpusbwire::kRefused,
                       nullptr, 0)) {
                 return;
@@ -333,6 +378,24 @@ void PanelServer::handle(Client& client, const mpusbwire::Frame& frame) {
             drop("unknown");
             return;
     }
+}
+
+void PanelServer::showWatcher() {
+    if (watcher_ == nullptr) {
+        return;
+    }
+    ServerView view;
+    const auto holder = hold_.holder(Clock::now());
+    for (const auto& client : clients_) {
+        if (client->closed) {
+            continue;
+        }
+        ++view.clients;
+        if (holder && client->id == *holder) {
+            view.holder = client->peer.value_or(Peer{0, "?"});
+        }
+    }
+    watcher_->seen(view);
 }
 
 bool PanelServer::send(Client& client, std::uint8_t type, const std::uint8_t* payload,

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "FaceFeed.h"
 #include "Panel.h"
 #include "PanelHold.h"
 #include "ReportLog.h"
@@ -43,6 +44,29 @@ private:
     std::string path_;
 };
 
+// Who is connected, as a watcher beside the server sees it.
+struct ServerView {
+    std::size_t clients = 0;
+    std::optional<Peer> holder;
+    bool operator==(const ServerView&) const = default;
+};
+
+// Something beside the server that follows the panel (its face). It is told
+// after every round and before any reply that follows a change of the panel's
+// memory, and its descriptor is polled with the clients: it must never block.
+class ServerWatcher {
+public:
+    virtual ~ServerWatcher() = default;
+    // Called often: compare with what was last seen before doing any work.
+    virtual void seen(const ServerView& view) = 0;
+    // A descriptor to poll, or -1; and the events it waits for now (0: none).
+    virtual int pollFd() const = 0;
+    virtual short pollEvents() const = 0;
+    virtual void ready(short revents) = 0;
+    // When it wants to be shown the server again even if nothing happens.
+    virtual std::optional<std::chrono::steady_clock::time_point> dueAt() const = 0;
+};
+
 class PanelServer {
 public:
     using Clock = std::chrono::steady_clock;
@@ -58,6 +82,10 @@ public:
                 std::function<void()> onStateChanged,
                 std::chrono::milliseconds idleLimit = kIdleLimit);
     ~PanelServer();
+
+    // Follows the server from now on; nullptr: nobody. The watcher outlives
+    // the server's run.
+    void setWatcher(ServerWatcher* watcher) { watcher_ = watcher; }
 
     // Serves until stopFd (a signalfd) becomes readable. Returns 0, or 1 on a
     // failure of the listening socket itself.
@@ -76,6 +104,8 @@ private:
     bool receive(Client& client);
     void handle(Client& client, const mpusbwire::Frame& frame);
     bool send(Client& client, std::uint8_t type, const std::uint8_t* payload, std::size_t size);
+    // Tells the watcher, if any, how things stand now.
+    void showWatcher();
 
     ListeningSocket& socket_;
     Panel& panel_;
@@ -88,6 +118,7 @@ private:
     // until then, so the loop does not spin on a connection it cannot take.
     std::optional<Clock::time_point> acceptResumes_;
     std::chrono::milliseconds acceptBackoff_{0};
+    ServerWatcher* watcher_ = nullptr;
 };
 
 }  // namespace panelsim

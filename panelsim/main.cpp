@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "FaceLink.h"
 #include "Options.h"
 #include "Panel.h"
 #include "PanelFirmware.h"
@@ -43,6 +45,17 @@ public:
 private:
     std::string path_;
 };
+
+// The folder this program was started from, for the face beside it.
+std::string runningProgramDir() {
+    std::vector<char> path(4096);
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (n <= 0) {
+        return ".";
+    }
+    std::string exe(path.data(), static_cast<std::size_t>(n));
+    return exe.substr(0, exe.rfind('/'));
+}
 
 int serve(const panelsim::Options& options, const std::string& socketPath) {
     using namespace panelsim;
@@ -103,6 +116,21 @@ int serve(const panelsim::Options& options, const std::string& socketPath) {
         }
     };
     PanelServer server(*socket, panel, log, saveStateFile);
+    std::unique_ptr<FaceLink> face;
+    if (options.show) {
+        const std::string programDir = runningProgramDir();
+        const auto program = findFaceProgram(programDir);
+        if (!program) {
+            std::cerr << "panelsim: --show: the face program panelsim-face is not installed\n";
+            return 1;
+        }
+        face = FaceLink::start(firmware, *program, {"--pictures-from", programDir}, error);
+        if (!face) {
+            std::cerr << "panelsim: " << error << "\n";
+            return 1;
+        }
+        server.setWatcher(face.get());
+    }
     std::cerr << "panelsim: serving on " << socketPath << "\n";
     const int status = server.run(stopFd.get());
     if (const auto lost = log.droppedLines(); lost > 0) {

@@ -1,0 +1,199 @@
+#include "FaceLink.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace panelsim {
+
+namespace {
+
+constexpr int kFeedFd = 3;
+
+}  // namespace
+
+FaceLink::FaceLink(const PanelFirmware& firmware, UniqueFd fd, pid_t child)
+    : firmware_(firmware), fd_(std::move(fd)), child_(child) {
+    const int flags = ::fcntl(fd_.get(), F_GETFL);
+    ::fcntl(fd_.get(), F_SETFL, flags | O_NONBLOCK);
+}
+
+FaceLink::~FaceLink() {
+    // The end of the feed tells the face to close; one that does not is stopped.
+    fd_.reset();
+    if (child_ <= 0) {
+        return;
+    }
+    for (int i = 0; i < 100; ++i) {
+        if (::waitpid(child_, nullptr, WNOHANG) != 0) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(child_, SIGTERM);
+    ::waitpid(child_, nullptr, 0);
+}
+
+std::unique_ptr<FaceLink> FaceLink::start(const PanelFirmware& firmware, const std::string& path,
+                                          const std::vector<std::string>& extra,
+                                          std::string& error) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        error = std::string("cannot make a pipe for the face: ") + std::strerror(errno);
+        return nullptr;
+    }
+    UniqueFd readEnd(ends[0]);
+    UniqueFd writeEnd(ends[1]);
+    // Moved above the feed's number, so that dup2 always makes a fresh,
+    // inherited copy there.
+    UniqueFd high(::fcntl(readEnd.get(), F_DUPFD_CLOEXEC, kFeedFd + 1));
+    if (high.get() < 0) {
+        error = std::string("cannot make a pipe for the face: ") + std::strerror(errno);
+        return nullptr;
+    }
+    readEnd.reset();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, high.get(), kFeedFd);
+    std::vector<std::string> args{path, "--feed", std::to_string(kFeedFd)};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    // The server blocks its stop signals to read them from a descriptor; the
+    // face must get them as any program does.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t child = 0;
+    const int rc = ::posix_spawn(&child, path.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        error = "cannot start " + path + ": " + std::strerror(rc);
+        return nullptr;
+    }
+    return std::make_unique<FaceLink>(firmware, std::move(writeEnd), child);
+}
+
+void FaceLink::seen(const ServerView& view) {
+    if (gone_) {
+        return;
+    }
+    FaceView now{firmware_.state(), view.clients, view.holder};
+    if (shown_ == now) {
+        due_.reset();
+        return;
+    }
+    if (shown_ && shown_->state == now.state) {
+        const auto at = Clock::now();
+        if (!due_) {
+            due_ = at + kStatusPause;
+        }
+        if (at < *due_) {
+            return;
+        }
+    }
+    due_.reset();
+    queue(std::move(now));
+}
+
+void FaceLink::queue(FaceView view) {
+    shown_ = view;
+    if (!pending_.empty()) {
+        if (next_) {
+            ++replaced_;
+        }
+        next_ = std::move(view);
+        return;
+    }
+    pending_ = encodeFaceView(view);
+    flush();
+}
+
+int FaceLink::pollFd() const {
+    return gone_ ? -1 : fd_.get();
+}
+
+short FaceLink::pollEvents() const {
+    return pending_.empty() ? 0 : POLLOUT;
+}
+
+void FaceLink::ready(short revents) {
+    if (revents & (POLLERR | POLLHUP | POLLNVAL)) {
+        lose();
+        return;
+    }
+    if (revents & POLLOUT) {
+        flush();
+    }
+}
+
+void FaceLink::flush() {
+    while (!pending_.empty()) {
+        const ssize_t n = ::write(fd_.get(), pending_.data(), pending_.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return;  // the face is busy: the rest goes when it reads
+        }
+        if (n <= 0) {
+            lose();
+            return;
+        }
+        written_ += static_cast<std::size_t>(n);
+        pending_.erase(0, static_cast<std::size_t>(n));
+        if (pending_.empty() && next_) {
+            pending_ = encodeFaceView(*next_);
+            next_.reset();
+        }
+    }
+}
+
+void FaceLink::lose() {
+    std::fprintf(stderr, "panelsim: the face has closed; the panel goes on serving\n");
+    gone_ = true;
+    due_.reset();
+    pending_.clear();
+    next_.reset();
+    fd_.reset();
+    if (child_ > 0 && ::waitpid(child_, nullptr, WNOHANG) == child_) {
+        child_ = 0;
+    }
+}
+
+std::optional<std::string> findFaceProgram(const std::string& programDir) {
+    for (const std::string& candidate :
+         {programDir + "/panelsim-face", programDir + "/../libexec/lumiboard/panelsim-face"}) {
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace panelsim

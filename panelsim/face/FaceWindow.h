@@ -1,0 +1,48 @@
+// "Panneau virtuel": the panel's LEDs on lumiboard's silver and a status line,
+// ticking every 50 ms. Views come from a feed descriptor, read at every tick
+// only: a text sent is on show at the next tick, and programs busy with the
+// panel never wake the face in between.
+#pragma once
+
+#include <QImage>
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+
+#include "FaceFeed.h"
+#include "PanelFace.h"
+
+class FaceWindow final : public QWidget {
+    Q_OBJECT
+public:
+    // feedFd: a pipe from panelsim (-1: none); its end closes the window.
+    FaceWindow(PanelFace& face, int feedFd, QWidget* parent = nullptr);
+
+    // Reads what the feed holds and shows its newest view; false at its end.
+    bool readFeed();
+    void tick();
+
+signals:
+    // The feed ended: panelsim has stopped.
+    void feedEnded();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void silence();
+    void showStatus();
+    QRect boardRect() const;
+
+    PanelFace& face_;
+    int feedFd_;
+    panelsim::FaceFeedReader reader_;
+    bool ended_ = false;
+    QTimer timer_;
+    QImage canvas_;
+    QLabel* status_;
+    std::optional<QString> pictureError_;
+    bool flashShown_ = false;
+};
