@@ -1,4 +1,6 @@
-// Round trips through the built libmpusbapi to a running panelsim.
+// Round trips through the built libmpusbapi to a running panelsim, without
+// (argument 0) and with (1) its LED face open (panelsim --show; offscreen when
+// there is no display).
 //   build/bench/bench_panelsim
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
@@ -11,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "PanelSimProcess.h"
 #include "mpusbapi.h"
@@ -23,7 +26,7 @@ constexpr char kEndpoint[] = "\\MCHP_EP1";
 // panelsim on a private socket, and the library pointed at it.
 class Panel {
 public:
-    Panel() {
+    explicit Panel(bool face) : face_(face), sim_(face ? QStringList{"--show"} : QStringList{}) {
         if (!sim_.ready()) {
             throw std::runtime_error("panelsim did not start: " + sim_.errorText().toStdString());
         }
@@ -38,7 +41,12 @@ public:
         read = reinterpret_cast<MPUSBReadFn>(::dlsym(lib_, "_MPUSBRead"));
         write = reinterpret_cast<MPUSBWriteFn>(::dlsym(lib_, "_MPUSBWrite"));
         count = reinterpret_cast<MPUSBGetDeviceCountFn>(::dlsym(lib_, "_MPUSBGetDeviceCount"));
+        if (face) {
+            // The face's start-up is not part of what is measured.
+            std::this_thread::sleep_for(std::chrono::seconds(2));
+        }
     }
+    bool face() const { return face_; }
 
     MPUSBOpenFn open = nullptr;
     MPUSBCloseFn close = nullptr;
@@ -47,6 +55,7 @@ public:
     MPUSBGetDeviceCountFn count = nullptr;
 
 private:
+    bool face_;
     PanelSimProcess sim_;
     void* lib_ = nullptr;
 };
@@ -57,16 +66,19 @@ std::optional<Panel>& panelSlot() {
     return p;
 }
 
-Panel& panel() {
-    if (!panelSlot()) {
-        panelSlot().emplace();
+// One panelsim at a time, so a face never runs beside the plain one's figures.
+Panel& panel(const benchmark::State& state) {
+    const bool face = state.range(0) != 0;
+    if (!panelSlot() || panelSlot()->face() != face) {
+        panelSlot().reset();
+        panelSlot().emplace(face);
     }
     return *panelSlot();
 }
 
 // One exchange on open pipes: the clock read's write and read.
 void BM_Exchange(benchmark::State& state) {
-    Panel& p = panel();
+    Panel& p = panel(state);
     const std::uint32_t w = p.open(0, kId, kEndpoint, MPUSB_DIR_WRITE, 0);
     const std::uint32_t r = p.open(0, kId, kEndpoint, MPUSB_DIR_READ, 0);
     std::array<std::uint8_t, 64> out{0x43}, in{};
@@ -81,11 +93,11 @@ void BM_Exchange(benchmark::State& state) {
     p.close(r);
     p.close(w);
 }
-BENCHMARK(BM_Exchange)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Exchange)->Arg(0)->Arg(1)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
 
 // The whole clock read as the program runs it: open both, exchange, close both.
 void BM_ClockReadOperation(benchmark::State& state) {
-    Panel& p = panel();
+    Panel& p = panel(state);
     std::array<std::uint8_t, 64> out{0x43}, in{};
     std::uint32_t n = 0;
     for (auto _ : state) {
@@ -100,11 +112,16 @@ void BM_ClockReadOperation(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_ClockReadOperation)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ClockReadOperation)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 // A 199-character text send: open both, four chunks, close both.
 void BM_Send199(benchmark::State& state) {
-    Panel& p = panel();
+    Panel& p = panel(state);
     std::string text;
     for (int i = 0; i < 199; ++i) {
         text += static_cast<char>('A' + i % 26);
@@ -128,13 +145,16 @@ void BM_Send199(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_Send199)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Send199)->Arg(0)->Arg(1)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
 
 }  // namespace
 
 int main(int argc, char** argv) {
     // PanelSimProcess finds panelsim beside this program, in build/bin.
     QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     panelSlot().reset();
