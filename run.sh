@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and starts a program of the project.
-#   ./run.sh              lumiboard on the virtual panel (panelsim), started and stopped here
+#   ./run.sh              lumiboard on the virtual panel (panelsim), started and stopped here,
+#                         with the panel's LED face beside it ("Panneau virtuel")
+#   ./run.sh --no-face    the same without the panel's face
 #   ./run.sh --usb        lumiboard on the real USB panel
 #   ./run.sh glyphsmith   the font table generator
 set -euo pipefail
@@ -9,12 +11,14 @@ source scripts/deps.sh
 
 program=lumiboard
 usb=0
+face=(--show)
 for arg in "$@"; do
     case "$arg" in
     --usb) usb=1 ;;
+    --no-face) face=() ;;
     glyphsmith | lumiboard) program=$arg ;;
     *)
-        echo "usage: $0 [--usb] [lumiboard|glyphsmith]" >&2
+        echo "usage: $0 [--usb | --no-face] [lumiboard|glyphsmith]" >&2
         exit 2
         ;;
     esac
@@ -37,7 +41,7 @@ if [ "$program" = lumiboard ] && [ "$usb" = 0 ]; then
     fi
     mkdir -p "$data"
     sock="$rundir/panelsim-run-$$.sock"
-    ./panelsim --socket "$sock" --state "$data/panel-state" &
+    ./panelsim --socket "$sock" --state "$data/panel-state" ${face[@]+"${face[@]}"} &
     sim=$!
     trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT
     for _ in $(seq 50); do

@@ -61,6 +61,9 @@ done
 bad=$(grep '^/usr/share/man/.*[^z]$' <<<"$files" || true)
 [ -z "$bad" ] || fail "uncompressed man pages: $bad"
 
+# panelsim's LED face is no command of its own.
+grep -qx /usr/libexec/lumiboard/panelsim-face <<<"$files" || fail "panelsim-face not in /usr/libexec/lumiboard"
+
 for unit in lumictl-sync.service lumictl-sync.timer; do
     grep -qx "/usr/lib/systemd/user/$unit" <<<"$files" || fail "$unit not in /usr/lib/systemd/user"
 done
