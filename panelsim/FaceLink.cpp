@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -103,7 +104,7 @@ void FaceLink::seen(const ServerView& view) {
     if (gone_) {
         return;
     }
-    FaceView now{firmware_.state(), view.clients, view.holder};
+    FaceView now{firmware_.state(), view.clients, holder(view.holderPid)};
     if (shown_ == now) {
         due_.reset();
         return;
@@ -119,6 +120,26 @@ void FaceLink::seen(const ServerView& view) {
     }
     due_.reset();
     queue(std::move(now));
+}
+
+std::optional<Peer> FaceLink::holder(std::optional<long> pid) {
+    if (!pid) {
+        return std::nullopt;
+    }
+    if (*pid != named_.pid) {
+        char comm[64] = {};
+        ssize_t n = 0;
+        const std::string path = "/proc/" + std::to_string(*pid) + "/comm";
+        if (const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC)); file.get() >= 0) {
+            n = std::max<ssize_t>(::read(file.get(), comm, sizeof comm - 1), 0);
+        }
+        std::string_view name(comm, static_cast<std::size_t>(n));
+        if (name.ends_with('\n')) {
+            name.remove_suffix(1);
+        }
+        named_ = Peer{*pid, peerName(name)};
+    }
+    return named_;
 }
 
 void FaceLink::queue(FaceView view) {

@@ -51,6 +51,8 @@ public:
 
 private:
     void queue(FaceView view);
+    // The holder as the face names it; its name is read once per process.
+    std::optional<Peer> holder(std::optional<long> pid);
     void flush();
     void lose();
 
@@ -61,6 +63,7 @@ private:
     std::string pending_;                   // what is left of the message being written
     std::optional<FaceView> next_;          // waits for pending_ to go out
     std::optional<Clock::time_point> due_;  // a change of who is connected waits till then
+    Peer named_{0, "?"};                    // the last process named
     bool gone_ = false;
     std::size_t written_ = 0;
     std::size_t replaced_ = 0;

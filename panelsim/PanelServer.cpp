@@ -1,6 +1,5 @@
 #include "PanelServer.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -31,25 +30,15 @@ bool someoneListens(const sockaddr_un& address) {
     return rc == 0 || errno == EAGAIN;
 }
 
-// The program at the other end of a connection, as the kernel knows it.
-std::optional<Peer> peerOf(int fd) {
+// The process at the other end of a connection, as the kernel knows it; 0
+// when it can't say.
+long peerPid(int fd) {
     ucred credentials{};
     socklen_t size = sizeof credentials;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 ||
-        credentials.pid <= 0) {
-        return std::nullopt;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) {
+        return 0;
     }
-    char comm[64] = {};
-    ssize_t n = 0;
-    const std::string path = "/proc/" + std::to_string(credentials.pid) + "/comm";
-    if (const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC)); file.get() >= 0) {
-        n = std::max<ssize_t>(::read(file.get(), comm, sizeof comm - 1), 0);
-    }
-    std::string_view name(comm, static_cast<std::size_t>(n));
-    if (name.ends_with('\n')) {
-        name.remove_suffix(1);
-    }
-    return Peer{credentials.pid, peerName(name)};
+    return std::max<long>(credentials.pid, 0);
 }
 
 }  // namespace
@@ -123,7 +112,7 @@ struct PanelServer::Client {
     mpusbwire::FrameReader reader;
     Clock::time_point lastHeard;  // any frame: who is silent the longest
     bool closed = false;
-    std::optional<Peer> peer;  // asked only when a watcher shows it
+    long pid = 0;  // asked only when a watcher shows who holds the panel
 };
 
 PanelServer::PanelServer(ListeningSocket& socket, Panel& panel, ReportLog& log,
@@ -241,7 +230,7 @@ bool PanelServer::accept() {
     client->fd = std::move(taken);
     client->lastHeard = Clock::now();
     if (watcher_ != nullptr) {
-        client->peer = peerOf(client->fd.get());
+        client->pid = peerPid(client->fd.get());
     }
     clients_.push_back(std::move(client));
     return true;
@@ -392,7 +381,7 @@ void PanelServer::showWatcher() {
         }
         ++view.clients;
         if (holder && client->id == *holder) {
-            view.holder = client->peer.value_or(Peer{0, "?"});
+            view.holderPid = client->pid;
         }
     }
     watcher_->seen(view);

@@ -47,7 +47,7 @@ private:
 // Who is connected, as a watcher beside the server sees it.
 struct ServerView {
     std::size_t clients = 0;
-    std::optional<Peer> holder;
+    std::optional<long> holderPid;  // 0: a holder whose process is unknown
     bool operator==(const ServerView&) const = default;
 };
 

@@ -1,9 +1,11 @@
 // Round trips through the built libmpusbapi to a running panelsim, without
 // (argument 0) and with (1) its LED face open (panelsim --show; offscreen when
-// there is no display).
+// there is no display), and (2) with the face stopped (SIGSTOP): a window that
+// paints nothing and reads nothing for the whole run.
 //   build/bench/bench_panelsim
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <signal.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -24,9 +26,21 @@ constexpr char kId[] = "vid_04d8&pid_000c";
 constexpr char kEndpoint[] = "\\MCHP_EP1";
 
 // panelsim on a private socket, and the library pointed at it.
+enum class Face { None, Open, Frozen };
+
+// The face program panelsim started.
+pid_t faceOf(qint64 panelsim) {
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(panelsim));
+    if (!children.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    return static_cast<pid_t>(children.readAll().trimmed().split(' ').value(0).toInt());
+}
+
 class Panel {
 public:
-    explicit Panel(bool face) : face_(face), sim_(face ? QStringList{"--show"} : QStringList{}) {
+    explicit Panel(Face face)
+        : face_(face), sim_(face != Face::None ? QStringList{"--show"} : QStringList{}) {
         if (!sim_.ready()) {
             throw std::runtime_error("panelsim did not start: " + sim_.errorText().toStdString());
         }
@@ -41,12 +55,26 @@ public:
         read = reinterpret_cast<MPUSBReadFn>(::dlsym(lib_, "_MPUSBRead"));
         write = reinterpret_cast<MPUSBWriteFn>(::dlsym(lib_, "_MPUSBWrite"));
         count = reinterpret_cast<MPUSBGetDeviceCountFn>(::dlsym(lib_, "_MPUSBGetDeviceCount"));
-        if (face) {
+        if (face != Face::None) {
             // The face's start-up is not part of what is measured.
             std::this_thread::sleep_for(std::chrono::seconds(2));
+            facePid_ = faceOf(sim_.pid());
+            if (facePid_ <= 0) {
+                throw std::runtime_error("panelsim --show started no face");
+            }
+        }
+        if (face == Face::Frozen) {
+            ::kill(facePid_, SIGSTOP);
         }
     }
-    bool face() const { return face_; }
+    ~Panel() {
+        if (face_ == Face::Frozen) {
+            ::kill(facePid_, SIGCONT);  // so that it sees the feed end and goes
+        }
+    }
+    Panel(const Panel&) = delete;
+    Panel& operator=(const Panel&) = delete;
+    Face face() const { return face_; }
 
     MPUSBOpenFn open = nullptr;
     MPUSBCloseFn close = nullptr;
@@ -55,8 +83,9 @@ public:
     MPUSBGetDeviceCountFn count = nullptr;
 
 private:
-    bool face_;
+    Face face_;
     PanelSimProcess sim_;
+    pid_t facePid_ = 0;
     void* lib_ = nullptr;
 };
 
@@ -68,7 +97,7 @@ std::optional<Panel>& panelSlot() {
 
 // One panelsim at a time, so a face never runs beside the plain one's figures.
 Panel& panel(const benchmark::State& state) {
-    const bool face = state.range(0) != 0;
+    const auto face = static_cast<Face>(state.range(0));
     if (!panelSlot() || panelSlot()->face() != face) {
         panelSlot().reset();
         panelSlot().emplace(face);
@@ -93,7 +122,7 @@ void BM_Exchange(benchmark::State& state) {
     p.close(r);
     p.close(w);
 }
-BENCHMARK(BM_Exchange)->Arg(0)->Arg(1)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Exchange)->DenseRange(0, 2)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
 
 // The whole clock read as the program runs it: open both, exchange, close both.
 void BM_ClockReadOperation(benchmark::State& state) {
@@ -113,8 +142,7 @@ void BM_ClockReadOperation(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ClockReadOperation)
-    ->Arg(0)
-    ->Arg(1)
+    ->DenseRange(0, 2)
     ->UseRealTime()
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
@@ -145,7 +173,7 @@ void BM_Send199(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_Send199)->Arg(0)->Arg(1)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Send199)->DenseRange(0, 2)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
 
 }  // namespace
 
