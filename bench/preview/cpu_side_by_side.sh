@@ -59,7 +59,8 @@ ticks() {  # utime + stime of the whole process, in clock ticks
     awk '{ print $14 + $15 }' "/proc/$1/stat"
 }
 runtime() {  # nanoseconds on a CPU, all threads
-    cat /proc/"$1"/task/*/schedstat | awk '{ sum += $1 } END { printf "%d", sum }'
+    # %.0f, not %d: mawk's %d stops at 2^31, about 2.1 s of run time.
+    cat /proc/"$1"/task/*/schedstat | awk '{ sum += $1 } END { printf "%.0f", sum }'
 }
 l0=$(ticks "$lumiboard"); f0=$(ticks "$floor")
 ln0=$(runtime "$lumiboard"); fn0=$(runtime "$floor")

@@ -59,17 +59,20 @@ bool isOpaque(const QImage& image) {
 }
 
 // Copies the picture's pixels onto the canvas at `at` (canvas pixels), clipped
-// to the canvas; both are premultiplied ARGB.
-void copyPixels(QImage& canvas, QPoint at, const QImage& picture) {
+// to the canvas. The picture is opaque premultiplied ARGB, laid out as the
+// canvas's pixels are; `bits` is the canvas's, detached once by the caller.
+void copyPixels(uchar* bits, const QImage& canvas, QPoint at, const QImage& picture) {
     const QRect target = QRect(at, picture.size()) & canvas.rect();
     if (target.isEmpty()) {
         return;
     }
     const int dx = target.x() - at.x();
     const auto bytes = static_cast<std::size_t>(target.width()) * sizeof(QRgb);
+    const auto stride = static_cast<std::size_t>(canvas.bytesPerLine());
     for (int y = target.top(); y <= target.bottom(); ++y) {
         const auto* from = reinterpret_cast<const QRgb*>(picture.constScanLine(y - at.y())) + dx;
-        auto* to = reinterpret_cast<QRgb*>(canvas.scanLine(y)) + target.x();
+        auto* to =
+            reinterpret_cast<QRgb*>(bits + stride * static_cast<std::size_t>(y)) + target.x();
         std::memcpy(to, from, bytes);
     }
 }
@@ -202,15 +205,18 @@ void Preview::paint(QImage& canvas, QPoint origin) {
     }
     Drawn& drawn = *drawn_;
 
-    // Opaque pictures on a canvas of their format are copied row by row; anything
-    // else is drawn by a painter, in the canvas's own pixels through a view.
-    const bool copies =
-        unlit_.opaque && lit_.opaque && canvas.format() == QImage::Format_ARGB32_Premultiplied;
+    // Opaque pictures are copied row by row onto a canvas whose pixels are laid
+    // out as theirs (an opaque premultiplied pixel is also an RGB32 one);
+    // anything else is drawn by a painter, in the canvas's own pixels through a
+    // view.
+    const bool copies = unlit_.opaque && lit_.opaque &&
+                        (canvas.format() == QImage::Format_ARGB32_Premultiplied ||
+                         canvas.format() == QImage::Format_RGB32);
+    uchar* const bits = canvas.bits();  // detaches once, not at every row
     std::optional<QImage> view;
     std::optional<QPainter> painter;
     if (!copies) {
-        view.emplace(canvas.bits(), canvas.width(), canvas.height(), canvas.bytesPerLine(),
-                     canvas.format());
+        view.emplace(bits, canvas.width(), canvas.height(), canvas.bytesPerLine(), canvas.format());
         painter.emplace(&*view);
     }
     QRect touched;
@@ -225,7 +231,7 @@ void Preview::paint(QImage& canvas, QPoint origin) {
             const QImage& shown = lit ? lit_.scaled : unlit_.scaled;
             const QPoint at = grid.origin + QPoint(grid.pitch * c, grid.pitch * r);
             if (copies) {
-                copyPixels(canvas, at, shown);
+                copyPixels(bits, canvas, at, shown);
             } else {
                 painter->drawImage(at, shown);
             }

@@ -24,36 +24,55 @@ constexpr int kFontPixels = 11;
 constexpr int kEditHeight = 21;    // the font's cell height plus 8
 constexpr int kTypingLimit = 200;  // characters the user may type; a send takes fewer
 
-// A transparent picture of the client area in the screen's own pixels.
-QImage blankCanvas(qreal devicePixelRatio) {
-    QImage canvas(kClientSize * devicePixelRatio, QImage::Format_ARGB32_Premultiplied);
+// The client area in the screen's own pixels, filled with the window's
+// background: an opaque picture is copied to the screen as it is, where a
+// see-through one would be blended over a background fill at every repaint.
+QImage blankCanvas(qreal devicePixelRatio, const QColor& background) {
+    QImage canvas(kClientSize * devicePixelRatio, QImage::Format_RGB32);
     canvas.setDevicePixelRatio(devicePixelRatio);
-    canvas.fill(Qt::transparent);
+    canvas.fill(background);
     return canvas;
 }
 
 // The window's client area: the silver background and the LED matrix, drawn
 // from the picture the preview ticks paint into, so it survives being covered.
-// The picture follows the pixel ratio of the screen the window is on; a new
-// one is blank until the next tick draws the whole matrix on it.
+// The picture follows the pixel ratio of the screen the window is on and the
+// window's background colour; a new one is blank until the next tick draws
+// the whole matrix on it.
 class Surface final : public QWidget {
 public:
     Surface(QImage& canvas, QWidget* parent) : QWidget(parent), canvas_(canvas) {
-        setAutoFillBackground(true);
-        canvas_ = blankCanvas(devicePixelRatioF());
+        // The canvas covers every pixel it is drawn on: no fill beneath it.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        canvas_ = blankCanvas(devicePixelRatioF(), background());
     }
 
 protected:
     void paintEvent(QPaintEvent* event) override {
         if (canvas_.devicePixelRatio() != devicePixelRatioF()) {
-            canvas_ = blankCanvas(devicePixelRatioF());
+            canvas_ = blankCanvas(devicePixelRatioF(), background());
         }
         QPainter painter(this);
         painter.setClipRegion(event->region());
         painter.drawImage(QPoint(0, 0), canvas_);
+        // A window made larger than the layout shows its background there.
+        const QRegion beyond = event->region() - QRect(QPoint(0, 0), kClientSize);
+        for (const QRect& rect : beyond) {
+            painter.fillRect(rect, background());
+        }
+    }
+
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::PaletteChange) {
+            canvas_ = blankCanvas(devicePixelRatioF(), background());
+            update();
+        }
+        QWidget::changeEvent(event);
     }
 
 private:
+    QColor background() const { return palette().color(QPalette::Window); }
+
     QImage& canvas_;
 };
 

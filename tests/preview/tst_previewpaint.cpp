@@ -14,9 +14,10 @@ namespace {
 
 const QPoint kOrigin(31, 53);  // Bevel1 at (16, 38) plus 15 pixels
 
-QImage blankCanvas() {
-    QImage canvas(422, 300, QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(Qt::transparent);
+// See-through, or of the window's silver as the window's own canvas is.
+QImage blankCanvas(QImage::Format format = QImage::Format_ARGB32_Premultiplied) {
+    QImage canvas(422, 300, format);
+    canvas.fill(canvas.hasAlphaChannel() ? QColor(Qt::transparent) : QColor(192, 192, 192));
     return canvas;
 }
 
@@ -58,12 +59,19 @@ private slots:
         QVERIFY(picture(kUnlitLedFile) != picture(kLitLedFile));
     }
 
+    void drawsEveryLedAtItsPlace_data() {
+        QTest::addColumn<QImage::Format>("format");
+        QTest::newRow("see-through") << QImage::Format_ARGB32_Premultiplied;
+        QTest::newRow("opaque") << QImage::Format_RGB32;
+    }
     void drawsEveryLedAtItsPlace() {
+        QFETCH(QImage::Format, format);
         FixedClock clock;
         CountingBeeper beeper;
         Preview preview(clock, beeper, dir_.path(), QString());
         preview.reset();
-        QImage canvas = blankCanvas();
+        QImage canvas = blankCanvas(format);
+        const QRgb blank = canvas.pixel(0, 0);
         const QImage unlit = picture(kUnlitLedFile);
         const QImage lit = picture(kLitLedFile);
         const QPoint mid(unlit.width() / 2, unlit.height() / 2);
@@ -77,8 +85,9 @@ private slots:
                     QCOMPARE(canvas.pixel(at + mid), unlit.pixel(mid));
                     QCOMPARE(canvas.pixel(at), unlit.pixel(0, 0));
                 }
-                QCOMPARE(qAlpha(canvas.pixel(kOrigin - QPoint(1, 1))), 0);
-                QCOMPARE(qAlpha(canvas.pixel(kOrigin + QPoint(20 * kLedPitch, 0))), 0);
+                QCOMPARE(canvas.pixel(kOrigin - QPoint(1, 1)), blank);
+                QCOMPARE(canvas.pixel(kOrigin + QPoint(20 * kLedPitch, 0)), blank);
+                QCOMPARE(canvas.pixel(kOrigin + QPoint(0, 10 * kLedPitch)), blank);
             }
         }
         // The 11th tick shows the first lit column of "J" at the right edge.

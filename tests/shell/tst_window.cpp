@@ -13,6 +13,8 @@ namespace {
 
 using Kind = RecordingDialogs::Kind;
 
+const QColor kSilver(192, 192, 192);  // the window's background
+
 // Dialogs whose standard error report stays open, as a real box does, while
 // the test looks at the window: during runs the event loop until it returns.
 class OpenReportDialogs final : public Dialogs {
@@ -569,7 +571,8 @@ private slots:
         QTRY_VERIFY(ticks.count() >= 4);  // several ticks before FormShow
         QVERIFY(dialogs->shown.isEmpty());
         QCOMPARE(w.preview().engine().shifts(), quint64(0));
-        QCOMPARE(w.ledCanvas().pixel(31 + 9, 53 + 9), QColor(Qt::transparent).rgba());
+        // Where the first LED will be, the window still shows its silver.
+        QCOMPARE(w.centralWidget()->grab().toImage().pixelColor(31 + 9, 53 + 9), kSilver);
     }
 
     void ticksDrawTheMatrixInsideTheFrame() {
@@ -579,9 +582,33 @@ private slots:
         const QPoint centre(unlit.width() / 2, unlit.height() / 2);
         // The first LED at the frame's corner + 15, the last one 19 and 9 pitches on.
         QTRY_COMPARE(w.ledCanvas().pixel(QPoint(31, 53) + centre), unlit.pixel(centre));
-        QCOMPARE(w.ledCanvas().pixel(QPoint(31 + 19 * 18, 53 + 9 * 18) + centre),
-                 unlit.pixel(centre));
-        QCOMPARE(w.ledCanvas().pixel(10, 10), QColor(Qt::transparent).rgba());
+        // As the screen shows it: the LEDs, and silver in the frame's margin
+        // around them and beyond the layout of a window made larger.
+        w.resize(700, 450);
+        const QImage shot = w.centralWidget()->grab().toImage();
+        QCOMPARE(shot.pixel(QPoint(31, 53) + centre), unlit.pixel(centre));
+        QCOMPARE(shot.pixel(QPoint(31 + 19 * 18, 53 + 9 * 18) + centre), unlit.pixel(centre));
+        for (const QPoint outside : {QPoint(24, 45), QPoint(31 + 20 * 18 + 5, 140),
+                                     QPoint(200, 53 + 10 * 18 + 2), QPoint(650, 400)}) {
+            QCOMPARE(shot.pixelColor(outside), kSilver);
+        }
+    }
+
+    // The background under the matrix follows the window's colour, and the
+    // LEDs are back at the next tick.
+    void matrixBackgroundFollowsThePalette() {
+        Tmodul& w = start(false);
+        w.Timer1->stop();  // the test ticks by itself
+        w.Timer1Timer();
+        QPalette palette = w.palette();
+        palette.setColor(QPalette::Window, Qt::darkGreen);
+        w.setPalette(palette);
+        w.Timer1Timer();
+        const QImage unlit(QDir(builtBinDir()).filePath("led_gris.bmp"));
+        const QPoint centre(unlit.width() / 2, unlit.height() / 2);
+        const QImage shot = w.centralWidget()->grab().toImage();
+        QCOMPARE(shot.pixelColor(24, 45), QColor(Qt::darkGreen));
+        QCOMPARE(shot.pixel(QPoint(31 + 19 * 18, 53 + 9 * 18) + centre), unlit.pixel(centre));
     }
 
     // The picture report once came from inside the tick, so the preview
