@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Whole-process CPU of lumiboard while its preview scrolls, beside the floor
 # program (cpu_floor), both on one Xvfb screen at the same time:
-#   bench/preview/cpu_side_by_side.sh [build dir, default build] [seconds, default 60] [scale]
+#   bench/preview/cpu_side_by_side.sh [build dir, default build] [seconds, default 60] [scale] [cpu]
+# With a cpu number both programs run on that one CPU (taskset): on a small
+# virtual machine the cost of waking up differs from one CPU to another by
+# more than the programs differ, and pinning both alike takes that out.
 # Reads utime + stime of each process from /proc/<pid>/stat before and after
 # the same window of time and prints each as a share of one core. Those count
 # in clock ticks, which a program waking every 50 ms for well under a tick
@@ -11,6 +14,9 @@ set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 seconds=${2:-60}
 scale=${3:-1}
+cpu=${4:-}
+pin=()
+[ -n "$cpu" ] && pin=(taskset -c "$cpu")
 warmup=5
 
 display=""
@@ -40,10 +46,10 @@ done
 export DISPLAY=$display QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale
 # No panel: lumiboard says so once; the dialog is closed before measuring.
 unset MPUSBAPI_VIRTUAL
-(cd "$build/bin" && exec ./lumiboard) >/dev/null 2>&1 &
+(cd "$build/bin" && exec ${pin[@]+"${pin[@]}"} ./lumiboard) >/dev/null 2>&1 &
 lumiboard=$!
 pids+=($lumiboard)
-"$build/bench/cpu_floor" >/dev/null 2>&1 &
+${pin[@]+"${pin[@]}"} "$build/bench/cpu_floor" >/dev/null 2>&1 &
 floor=$!
 pids+=($floor)
 
@@ -68,6 +74,7 @@ sleep "$seconds"
 l1=$(ticks "$lumiboard"); f1=$(ticks "$floor")
 ln1=$(runtime "$lumiboard"); fn1=$(runtime "$floor")
 hz=$(getconf CLK_TCK)
+[ -z "$cpu" ] || echo "both programs on CPU $cpu"
 awk -v l=$((l1 - l0)) -v f=$((f1 - f0)) -v hz="$hz" -v s="$seconds" -v scale="$scale" \
     -v ln=$((ln1 - ln0)) -v fn=$((fn1 - fn0)) 'BEGIN {
     lp = 100 * l / hz / s; fp = 100 * f / hz / s
