@@ -275,7 +275,10 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
                 inv.alarmAction = AlarmAction::At;
                 inv.alarmTime = *time;
             } else {
-                return UsageError{QStringLiteral("Heure incorrecte !")};
+                return UsageError{
+                    QStringLiteral("heure de réveil incorrecte : %1 (attendu HH:MM, de 00:00 à "
+                                   "23:59, ou on, ou off)")
+                        .arg(quoted(rest.first()))};
             }
             return inv;
         default:

@@ -42,9 +42,11 @@ private:
     int read();
     // The panel's clock, its warnings said; a failure said too.
     ClockRead readClock();
+    void sayClockWarnings(const ClockRead& read);
     int clock();
-    int writeClock(const PanelClock& record);
     int alarm();
+    // A clock change's outcome said; the drift too when asked.
+    int updated(const ClockUpdate& update, bool sayDrift = false);
     int preview();
     bool writePng(const PreviewEngine& engine);
     void show(const QByteArray& bytes) {
@@ -78,7 +80,7 @@ int Run::connect() {
         if (inv_.command == Command::Status && inv_.json) {
             output_.out += statusJson(false, inv_.instance);
         }
-        complain(noPanelMessage(presence.error));
+        complain(noPanelMessage(presence.error, seams_.virtualSocket));
         return kExitNoPanel;
     }
     return kExitDone;
@@ -115,13 +117,14 @@ std::optional<QString> Run::message(int& exitCode) {
         complain(noTextMessage());
         return std::nullopt;
     }
-    auto checked = panelText(text, inv_.replace);
-    if (const auto* refused = std::get_if<RefusedCharacter>(&checked)) {
+    const TextAdmission admitted =
+        admitText(text, inv_.replace ? Unsendable::Replace : Unsendable::Refuse);
+    if (const auto* refused = std::get_if<RefusedCharacter>(&admitted)) {
         complain(refusalMessage(*refused));
         return std::nullopt;
     }
     exitCode = kExitDone;
-    return std::get<QString>(checked);
+    return std::get<AdmittedText>(admitted).text;
 }
 
 int Run::send() {
@@ -133,7 +136,11 @@ int Run::send() {
     if ((code = connect()) != kExitDone) {
         return code;
     }
-    const SendOutcome sent = session_.sendText(*text);
+    std::optional<VerifiedSend> checked;
+    if (inv_.verify) {
+        checked = session_.sendVerified(*text);
+    }
+    const SendOutcome sent = checked ? checked->sent : session_.sendText(*text);
     if (sent.failure) {
         code = failed(Operation::Send, *sent.failure);
         if (sent.failure->chunks > 1) {
@@ -142,20 +149,15 @@ int Run::send() {
         }
         return code;
     }
-    std::optional<bool> verified;
-    if (inv_.verify) {
-        // Nothing acknowledges a chunk: only reading the text back proves it went.
-        const PanelText back = session_.readText();
-        if (back.failure) {
-            complain(verifyFailedMessage(*back.failure));
-            return kExitFailed;
-        }
-        const auto differs = firstDifference(*text, back.text);
-        verified = !differs;
-        if (differs) {
-            complain(verifyMismatchMessage(*differs));
-        }
+    if (checked && checked->readBackFailure) {
+        complain(verifyFailedMessage(*checked->readBackFailure));
+        return kExitFailed;
     }
+    if (checked && checked->difference) {
+        complain(verifyMismatchMessage(*checked->difference));
+    }
+    const std::optional<bool> verified =
+        checked ? std::optional<bool>(checked->verified()) : std::nullopt;
     // The cut is said on stderr, so stdout keeps the plain confirmation.
     if (inv_.json) {
         output_.out += sendJson(sent, verified);
@@ -181,8 +183,76 @@ int Run::read() {
     return kExitDone;
 }
 
-int Run::writeClock(const PanelClock& record) {
-    const ClockWrite written = session_.writeClock(record);
+ClockRead Run::readClock() {
+    const ClockRead read = session_.readClock();
+    if (read.failure) {
+        failed(Operation::ReadClock, *read.failure);
+    } else {
+        sayClockWarnings(read);
+    }
+    return read;
+}
+
+void Run::sayClockWarnings(const ClockRead& read) {
+    for (const QString& warning : clockWarnings(read)) {
+        complain(warning);
+    }
+}
+
+int Run::clock() {
+    if (inv_.clockAction == ClockAction::Show) {
+        const ClockRead read = readClock();
+        if (read.failure) {
+            return kExitFailed;
+        }
+        const std::optional<qint64> drift = session_.drift(read);
+        if (inv_.json) {
+            output_.out += clockJson(read.record, read.timeValid, read.dateValid, drift);
+        } else {
+            say(isoDateTime(read.record));
+            say(alarmText(read.record));
+            if (drift) {
+                say(driftMessage(*drift));
+            }
+        }
+        return kExitDone;
+    }
+    if (inv_.clockAction == ClockAction::Set) {
+        return updated(session_.setClock(inv_.clockValue));
+    }
+    const auto onlyPast =
+        inv_.ifDriftOver ? std::optional<qint64>(*inv_.ifDriftOver) : std::nullopt;
+    return updated(session_.syncClock(onlyPast), true);
+}
+
+int Run::alarm() {
+    switch (inv_.alarmAction) {
+        case AlarmAction::At:
+            return updated(session_.changeAlarm(inv_.alarmTime));
+        case AlarmAction::On:
+            return updated(session_.changeAlarm(AlarmOn{}));
+        case AlarmAction::Off:
+            break;
+    }
+    return updated(session_.changeAlarm(AlarmOff{}));
+}
+
+int Run::updated(const ClockUpdate& update, bool sayDrift) {
+    if (update.notHeld) {
+        return failed(Operation::WriteClock, *update.notHeld);
+    }
+    if (update.read.failure) {
+        return failed(Operation::ReadClock, *update.read.failure);
+    }
+    sayClockWarnings(update.read);
+    if (update.leftAlone) {
+        say(syncSkippedMessage(update.drift.value_or(0)));
+        return kExitDone;
+    }
+    if (sayDrift && update.drift) {
+        say(driftMessage(*update.drift));
+    }
+    const ClockWrite& written = *update.write;
     if (written.failure) {
         const int code = failed(Operation::WriteClock, *written.failure);
         if (written.failure->step != LinkFailure::Step::Open) {
@@ -193,85 +263,6 @@ int Run::writeClock(const PanelClock& record) {
     }
     say(clockWrittenMessage());
     return kExitDone;
-}
-
-ClockRead Run::readClock() {
-    const ClockRead read = session_.readClock();
-    if (read.failure) {
-        failed(Operation::ReadClock, *read.failure);
-        return read;
-    }
-    for (const QString& warning : clockWarnings(read)) {
-        complain(warning);
-    }
-    return read;
-}
-
-int Run::clock() {
-    // A write reads first, the panel held throughout: the panel's alarm is
-    // kept as it is, and no other program's change falls in between.
-    std::optional<PanelSession::Hold> hold;
-    if (inv_.clockAction != ClockAction::Show) {
-        hold.emplace(session_);
-        if (!hold->held()) {
-            return failed(Operation::WriteClock, panelBusy());
-        }
-    }
-    const ClockRead read = readClock();
-    if (read.failure) {
-        return kExitFailed;
-    }
-    PanelClock record = read.record;
-    const std::optional<qint64> drift = clockDrift(read, clock_.now());
-    if (inv_.clockAction == ClockAction::Show) {
-        if (inv_.json) {
-            output_.out += clockJson(record, read.timeValid, read.dateValid, drift);
-        } else {
-            say(isoDateTime(record));
-            say(alarmText(record));
-            if (drift) {
-                say(driftMessage(*drift));
-            }
-        }
-        return kExitDone;
-    }
-    if (inv_.ifDriftOver && drift && std::abs(*drift) <= *inv_.ifDriftOver) {
-        say(syncSkippedMessage(*drift));
-        return kExitDone;
-    }
-    if (drift && inv_.clockAction == ClockAction::Sync) {
-        say(driftMessage(*drift));
-    }
-    // Taken last, right before the write, so the panel starts as close as it can.
-    const QDateTime at = inv_.clockAction == ClockAction::Sync ? clock_.now() : inv_.clockValue;
-    setTimeAndDate(record, at);
-    return writeClock(record);
-}
-
-int Run::alarm() {
-    const PanelSession::Hold hold(session_);
-    if (!hold.held()) {
-        return failed(Operation::WriteClock, panelBusy());
-    }
-    const ClockRead read = readClock();
-    if (read.failure) {
-        return kExitFailed;
-    }
-    PanelClock record = read.record;
-    switch (inv_.alarmAction) {
-        case AlarmAction::At:
-            record.alarmHour = inv_.alarmTime.hour;
-            record.alarmMinute = inv_.alarmTime.minute;
-            record.alarmOn = 1;
-            break;
-        case AlarmAction::On:
-            record.alarmOn = 1;
-            break;
-        case AlarmAction::Off:
-            record.alarmOn = 0;
-            break;
-    }
-    return writeClock(record);
 }
 
 // The message as the panel would scroll it, drawn in the terminal: one
@@ -370,7 +361,7 @@ int Run::operator()() {
             if (inv_.json) {
                 output_.out += statusJson(true, inv_.instance);
             } else {
-                say(panelFoundMessage());
+                say(panelFoundMessage(seams_.virtualSocket));
             }
             return kExitDone;
         case Command::Read:

@@ -39,6 +39,8 @@ struct CommandSeams {
     const Clock& clock;
     // lumictl's folder, whose data folder holds the LED pictures.
     QString programDir;
+    // The virtual panel's socket the library is pointed at; empty: the USB panel.
+    QString virtualSocket;
 };
 
 // Runs one command on the session. Returns the exit code.

@@ -1,6 +1,5 @@
 #include "Output.h"
 
-#include <algorithm>
 #include <cerrno>
 
 #include <QJsonDocument>
@@ -8,10 +7,19 @@
 #include <QJsonValue>
 #include <QRegularExpression>
 
-#include "Cp1252.h"
+#include "PanelRules.h"
+#include "PanelTexts.h"
 #include "ReportCoding.h"
 
 namespace {
+
+using namespace paneltext;
+
+// A text, then the library's reason when it gave one.
+QString withReason(const QString& shown, int error) {
+    const QString reason = failureReason(error);
+    return reason.isEmpty() ? shown : shown + QStringLiteral(" (") + reason + u')';
+}
 
 QString two(unsigned n) {
     return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
@@ -31,7 +39,8 @@ QString isoDate(const PanelClock& c) {
 }
 
 QString alarmTime(const PanelClock& c) {
-    return two(c.alarmHour) + u':' + two(c.alarmMinute);
+    const PanelAlarm alarm = panelAlarm(c);
+    return two(unsigned(alarm.hour)) + u':' + two(unsigned(alarm.minute));
 }
 
 }  // namespace
@@ -41,7 +50,8 @@ QString isoDateTime(const PanelClock& clock) {
 }
 
 QString alarmText(const PanelClock& clock) {
-    return alarmTime(clock) + (clock.alarmOn ? QStringLiteral(" on") : QStringLiteral(" off"));
+    return alarmTime(clock) +
+           (panelAlarm(clock).armed ? QStringLiteral(" on") : QStringLiteral(" off"));
 }
 
 QByteArray statusJson(bool present, quint32 instance) {
@@ -63,30 +73,20 @@ QByteArray textJson(const QString& text) {
 
 QByteArray clockJson(const PanelClock& clock, bool timeValid, bool dateValid,
                      std::optional<qint64> driftSeconds) {
-    return line({{"datetime", isoDateTime(clock)},
-                 {"date", isoDate(clock)},
-                 {"time", isoTime(clock)},
-                 {"timeValid", timeValid},
-                 {"dateValid", dateValid},
-                 {"drift_seconds", driftSeconds ? QJsonValue(*driftSeconds) : QJsonValue()},
-                 {"alarm", QJsonObject{{"time", alarmTime(clock)}, {"on", clock.alarmOn != 0}}}});
+    return line(
+        {{"datetime", isoDateTime(clock)},
+         {"date", isoDate(clock)},
+         {"time", isoTime(clock)},
+         {"time_valid", timeValid},
+         {"date_valid", dateValid},
+         {"drift_seconds", driftSeconds ? QJsonValue(*driftSeconds) : QJsonValue()},
+         {"alarm", QJsonObject{{"time", alarmTime(clock)}, {"on", panelAlarm(clock).armed}}}});
 }
 
 QByteArray sendJson(const SendOutcome& sent, std::optional<bool> verified) {
     return line({{"sent", sent.sentChars},
                  {"cut", sent.cutChars},
                  {"verified", verified ? QJsonValue(*verified) : QJsonValue()}});
-}
-
-std::optional<qint64> clockDrift(const ClockRead& read, const QDateTime& now) {
-    const PanelClock& c = read.record;
-    const QDate date(c.year, c.month, c.day);
-    const QTime time(c.hour, c.minute, c.second);
-    if (!read.timeValid || !read.dateValid || !date.isValid() || !time.isValid()) {
-        return std::nullopt;
-    }
-    // The panel keeps the computer's local time, as clock --sync sets it.
-    return now.secsTo(QDateTime(date, time));
 }
 
 QString driftMessage(qint64 seconds) {
@@ -97,21 +97,6 @@ QString driftMessage(qint64 seconds) {
 
 QString syncSkippedMessage(qint64 seconds) {
     return driftMessage(seconds) + QStringLiteral(" : horloge laissée telle quelle");
-}
-
-std::optional<qsizetype> firstDifference(const QString& sent, const QString& readBack) {
-    // A read returns one report's payload: the start of a longer text.
-    const QString expected = sent.left(kMaxSentChars).left(kChunkChars);
-    const qsizetype common = std::min(expected.size(), readBack.size());
-    for (qsizetype i = 0; i < common; ++i) {
-        if (expected[i] != readBack[i]) {
-            return i + 1;
-        }
-    }
-    if (expected.size() != readBack.size()) {
-        return common + 1;
-    }
-    return std::nullopt;
 }
 
 QString verifyMismatchMessage(qsizetype position) {
@@ -137,45 +122,26 @@ QString failureReason(int error) {
         case EBUSY:
             return QStringLiteral("panneau occupé par un autre programme");
         case EINVAL:
-            return QStringLiteral("demande refusée par la librairie (paramètre incorrect)");
+            return QStringLiteral("demande refusée par la bibliothèque (paramètre incorrect)");
         default:
             return systemErrorReason(error);
     }
 }
 
-std::variant<QString, RefusedCharacter> panelText(const QString& text, bool replace) {
-    QString out;
-    out.reserve(text.size());
-    qsizetype position = 0;
-    for (const char32_t c : text.toUcs4()) {
-        ++position;
-        // A control character would act on the panel's firmware or on whoever
-        // reads the text back on a terminal.
-        const bool receivable =
-            !isControlCharacter(c) && c <= 0xFFFF && cp1252::encodeChar(char16_t(c)) >= 0;
-        if (receivable) {
-            out.append(QChar(char16_t(c)));
-        } else if (replace) {
-            out.append(u'?');
-        } else {
-            return RefusedCharacter{c, position};
-        }
-    }
-    return out;
-}
-
 QString refusalMessage(const RefusedCharacter& refused) {
-    // Controls have no glyph to show; their code says it all.
-    const QString shown =
-        refused.character >= 0x20 && refused.character != 0x7F
-            ? QStringLiteral(" « %1 »").arg(QString::fromUcs4(&refused.character, 1))
-            : QString();
     const QString code =
         QStringLiteral("%1").arg(uint(refused.character), 4, 16, QLatin1Char('0')).toUpper();
+    if (refused.control) {
+        // A control has no glyph to show; its code says it all.
+        return QStringLiteral(
+                   "caractère de contrôle (U+%1) en position %2 : le panneau n'en reçoit "
+                   "aucun ; --replace le remplace par « ? »")
+            .arg(code, QString::number(refused.position));
+    }
     return QStringLiteral(
-               "caractère%1 (U+%2) en position %3 : le panneau ne peut pas le "
+               "caractère « %1 » (U+%2) en position %3 : le panneau ne peut pas le "
                "recevoir (Windows-1252) ; --replace le remplace par « ? »")
-        .arg(shown, code, QString::number(refused.position));
+        .arg(QString::fromUcs4(&refused.character, 1), code, QString::number(refused.position));
 }
 
 QString oneLine(const QString& text) {
@@ -188,63 +154,55 @@ QString oneLine(const QString& text) {
 }
 
 QString failureMessage(Operation operation, const LinkFailure& failure) {
-    QString text;
+    QString shown;
     switch (operation) {
         case Operation::Send:
-            text = QStringLiteral("Redémarrez , ou rebranchez la carte !");
+            shown = text(kSendFailed);
             break;
         case Operation::ReadText:
-            text = QStringLiteral("Ré-essayez, ou Débranchez & rebranchez la carte !");
+            shown = text(kReadTextFailed);
             break;
         case Operation::ReadClock:
-            text = failure.transfer == LinkFailure::Step::Write
-                       ? QStringLiteral("Erreur ecriture usb - Débranchez & rebranchez la carte !")
-                       : QStringLiteral("Erreur lecture usb - Débranchez & rebranchez la carte !");
+            shown = text(failure.transfer == LinkFailure::Step::Write ? kClockWriteFailedOnRead
+                                                                      : kClockReadFailed);
             break;
         case Operation::WriteClock:
-            text = QStringLiteral("Erreur usb - Débranchez & rebranchez la carte !");
+            shown = text(kClockWriteFailed);
             break;
     }
-    const QString reason = failureReason(failure.error);
-    return reason.isEmpty() ? text : text + QStringLiteral(" (") + reason + u')';
+    return withReason(shown, failure.error);
 }
 
-QString noPanelMessage(int error) {
-    const QString text = QStringLiteral("Pas de Journal lumineux connecté sur port USB.");
-    const QString reason = failureReason(error);
-    return reason.isEmpty() ? text : text + QStringLiteral(" (") + reason + u')';
+QString noPanelMessage(int error, const QString& virtualSocket) {
+    // The window's words name the USB port; a virtual panel has none.
+    return withReason(
+        virtualSocket.isEmpty()
+            ? text(kNoPanel)
+            : QStringLiteral("Pas de panneau virtuel sur %1 (panelsim est-il lancé ?)")
+                  .arg(virtualSocket),
+        error);
 }
 
-QString panelFoundMessage() {
-    return QStringLiteral("Journal lumineux connecté sur port USB.");
+QString panelFoundMessage(const QString& virtualSocket) {
+    return virtualSocket.isEmpty()
+               ? text(kPanelFound)
+               : QStringLiteral("Panneau virtuel connecté sur %1.").arg(virtualSocket);
 }
 
 QStringList libraryMessages(const LibraryLoad& load) {
-    QStringList lines;
-    const QString loading = QStringLiteral("Erreur lors du chargement de ") + load.fileName;
-    switch (load.result) {
-        case LibraryLoad::Result::NotFound:
-            lines << QStringLiteral("Fichier ") + load.fileName + QStringLiteral(" introuvable");
-            break;
-        case LibraryLoad::Result::WillNotLoad:
-            lines << loading + QStringLiteral(" : ") + load.loaderError;
-            break;
-        case LibraryLoad::Result::EntryPointMissing:
-            lines << loading;
-            break;
-        case LibraryLoad::Result::Loaded:
-            return lines;
+    if (load.ok()) {
+        return {};
     }
-    lines << QStringLiteral("La librairie MPUSBAPI.DLL est introuvable !");
-    return lines;
+    return {libraryLoadProblem(load, QStringLiteral(" : ")),
+            QStringLiteral("bibliothèque USB du panneau introuvable : rien n'a été fait")};
 }
 
 QString noTextMessage() {
-    return QStringLiteral("Aucun texte a envoyer !");
+    return QStringLiteral("aucun texte à envoyer");
 }
 
 QString textSentMessage() {
-    return QStringLiteral("Texte envoyé !");
+    return text(kTextSent);
 }
 
 QString textCutMessage(qsizetype cutChars) {
@@ -262,24 +220,20 @@ QString sendInterruptedMessage() {
 QStringList clockWarnings(const ClockRead& read) {
     QStringList warnings;
     if (!read.timeValid) {
-        warnings << QStringLiteral("L\"Heure du montage est incorrecte !");
+        warnings << text(kPanelTimeWrong);
     }
     if (!read.dateValid) {
-        warnings << QStringLiteral("La date du panneau est incorrecte !");
+        warnings << text(kPanelDateWrong);
     }
     return warnings;
 }
 
 QString clockWrittenMessage() {
-    return QStringLiteral("Heure / Date / Alarme mises à jour !");
+    return text(kClockWritten);
 }
 
 QString unreadableInputMessage(const QString& source, const QString& reason) {
     return QStringLiteral("lecture impossible de %1 : %2").arg(source, reason);
-}
-
-bool isControlCharacter(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
 QString terminalSafe(const QString& text) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <optional>
-#include <variant>
 
 #include <QDateTime>
 
@@ -12,6 +11,7 @@
 #include "LinkOutcome.h"
 #include "PanelClock.h"
 #include "SystemErrors.h"
+#include "TextAdmission.h"
 #include "USB2Lib.h"
 
 // The panel's clock as ISO 8601 date and time: "2009-07-14T09:05:07". Values
@@ -29,15 +29,9 @@ QByteArray clockJson(const PanelClock& clock, bool timeValid, bool dateValid,
 // not asked).
 QByteArray sendJson(const SendOutcome& sent, std::optional<bool> verified);
 
-// How far the panel's clock is ahead of the computer's (negative: behind),
-// in seconds; nothing when the panel's time or date is not a valid one.
-std::optional<qint64> clockDrift(const ClockRead& read, const QDateTime& now);
 QString driftMessage(qint64 seconds);
 QString syncSkippedMessage(qint64 seconds);
 
-// The first character, from 1, where the panel's text read back differs from
-// what was sent (as much of it as a read returns); none when they agree.
-std::optional<qsizetype> firstDifference(const QString& sent, const QString& readBack);
 QString verifyMismatchMessage(qsizetype position);
 QString verifyFailedMessage(const LinkFailure& failure);
 
@@ -48,8 +42,9 @@ QString failureReason(int error);
 enum class Operation { Send, ReadText, ReadClock, WriteClock };
 // A failed exchange: the operation's text and the library's reason.
 QString failureMessage(Operation operation, const LinkFailure& failure);
-QString noPanelMessage(int error);
-QString panelFoundMessage();
+// The panel looked for: a virtual one on its socket, or the USB one (empty).
+QString noPanelMessage(int error, const QString& virtualSocket);
+QString panelFoundMessage(const QString& virtualSocket);
 // The library could not be bound: what the binding met, then lumictl's verdict.
 QStringList libraryMessages(const LibraryLoad& load);
 QString noTextMessage();
@@ -65,20 +60,9 @@ QString unreadableInputMessage(const QString& source, const QString& reason);
 QString unreadablePictureMessage(const QString& path);
 QString unwritableFileMessage(const QString& path, const QString& reason);
 
-// A text ready for the panel: every character one the panel can receive.
-struct RefusedCharacter {
-    char32_t character;
-    qsizetype position;  // 1-based, in characters
-};
-// Refuses the first character the panel cannot receive (none in Windows-1252,
-// or a zero, which would end the text early), or with replace turns each
-// into "?".
-std::variant<QString, RefusedCharacter> panelText(const QString& text, bool replace);
+// Why a character of the text cannot go to the panel.
 QString refusalMessage(const RefusedCharacter& refused);
 
-// A character a terminal acts on instead of showing: C0 controls, DEL and
-// the C1 controls.
-bool isControlCharacter(char32_t c);
 // The panel's text as a terminal may show it: each control character as
 // \xHH, so a text holding escape sequences cannot drive the terminal.
 QString terminalSafe(const QString& text);

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     const int code =
         runCommand(inv, session,
                    {[&usb, &programDir] { return usb.load(usbLibraryFileName(), {}, programDir); },
-                    clock, programDir},
+                    clock, programDir, qEnvironmentVariable(MPUSBAPI_VIRTUAL_VARIABLE)},
                    output);
     if (!(inv.quiet && code == kExitDone)) {
         write(stdout, output.out);

@@ -36,7 +36,7 @@ void BM_WholeTick(benchmark::State& state) {
     for (auto _ : state) {
         const auto error = preview.tick(canvas, QPoint(31, 53));
         if (error) {
-            state.SkipWithError(error->toLocal8Bit().constData());
+            state.SkipWithError(error->path.toLocal8Bit().constData());
             break;
         }
         benchmark::DoNotOptimize(canvas.constBits());

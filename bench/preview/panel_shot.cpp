@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     canvas.fill(QColor(192, 192, 192));
     for (int i = 0; i < ticks; ++i) {
         if (const auto error = preview.tick(canvas, QPoint(15, 15))) {
-            std::fprintf(stderr, "%s\n", qPrintable(*error));
+            std::fprintf(stderr, "LED picture unusable: %s\n", qPrintable(error->path));
             return 1;
         }
     }

@@ -1,5 +1,7 @@
 #include "PanelSession.h"
 
+#include <cstdlib>
+
 #include "ClockTransfer.h"
 #include "Cp1252.h"
 #include "ReportCoding.h"
@@ -111,12 +113,16 @@ StartUp PanelSession::startUp() {
 
 SendOutcome PanelSession::sendText(const QString& fieldText,
                                    const WhileOpen<SendOutcome>& whileOpen) {
-    const QByteArray text = cp1252::encode(fieldText);
     const Hold hold(*this);
+    return sendHeld(cp1252::encode(fieldText), hold, whileOpen);
+}
+
+SendOutcome PanelSession::sendHeld(const QByteArray& text, const Hold& hold,
+                                   const WhileOpen<SendOutcome>& whileOpen) {
     if (!hold.held() && !text.isEmpty()) {
         SendOutcome outcome;
         outcome.cutChars = std::max<qsizetype>(0, text.size() - kMaxSentChars);
-        outcome.failure = panelBusy();
+        outcome.failure = hold.failure();
         return outcome;
     }
     return ::sendText(*link_, text, whileOpen);
@@ -127,15 +133,88 @@ PanelText PanelSession::readText(const WhileOpen<TextRead>& whileOpen) {
     return {read.ok() ? cp1252::decode(read.text) : QString(), read.failure};
 }
 
+VerifiedSend PanelSession::sendVerified(const QString& text) {
+    VerifiedSend outcome;
+    const Hold hold(*this);
+    outcome.sent = sendHeld(cp1252::encode(text), hold, {});
+    if (!outcome.sent.ok()) {
+        return outcome;
+    }
+    const PanelText back = readText();
+    if (back.failure) {
+        outcome.readBackFailure = back.failure;
+    } else {
+        outcome.difference = readBackDifference(text, back.text);
+    }
+    return outcome;
+}
+
+void PanelSession::takeRecord(const PanelClock& record) {
+    clock_ = record;
+    clockTakenAt_ = pcClock_.now();
+    alarmMenuArmed_ = clock_.alarmOn != 0;
+    alarmMenuEntry_ = alarmMenuArmed_ ? alarmTimeText(clock_) : QString();
+}
+
 ClockRead PanelSession::readClock(const WhileOpen<ClockRead>& whileOpen) {
     const ClockRead read = ::readClock(*link_, whileOpen);
     if (read.ok()) {
-        clock_ = read.record;
-        clockTakenAt_ = pcClock_.now();
-        alarmMenuArmed_ = clock_.alarmOn != 0;
-        alarmMenuEntry_ = alarmMenuArmed_ ? alarmTimeText(clock_) : QString();
+        takeRecord(read.record);
     }
     return read;
+}
+
+std::optional<qint64> PanelSession::drift(const ClockRead& read) const {
+    return clockDrift(read, pcClock_.now());
+}
+
+ClockUpdate PanelSession::updateClock(
+    const std::function<bool(PanelClock&, ClockUpdate&)>& change) {
+    ClockUpdate outcome;
+    const Hold hold(*this);
+    if (!hold.held()) {
+        outcome.notHeld = hold.failure();
+        return outcome;
+    }
+    outcome.read = readClock();
+    if (!outcome.read.ok()) {
+        return outcome;
+    }
+    outcome.drift = drift(outcome.read);
+    PanelClock record = outcome.read.record;
+    if (!change(record, outcome)) {
+        outcome.leftAlone = true;
+        return outcome;
+    }
+    outcome.write = writeClock(record);
+    if (outcome.write->ok()) {
+        takeRecord(record);
+    }
+    return outcome;
+}
+
+ClockUpdate PanelSession::syncClock(std::optional<qint64> onlyPastSeconds) {
+    return updateClock([this, onlyPastSeconds](PanelClock& record, const ClockUpdate& read) {
+        if (onlyPastSeconds && read.drift && std::abs(*read.drift) <= *onlyPastSeconds) {
+            return false;
+        }
+        setTimeAndDate(record, pcClock_.now());
+        return true;
+    });
+}
+
+ClockUpdate PanelSession::setClock(const QDateTime& at) {
+    return updateClock([&at](PanelClock& record, const ClockUpdate&) {
+        setTimeAndDate(record, at);
+        return true;
+    });
+}
+
+ClockUpdate PanelSession::changeAlarm(const AlarmChange& change) {
+    return updateClock([&change](PanelClock& record, const ClockUpdate&) {
+        applyAlarmChange(record, change);
+        return true;
+    });
 }
 
 ClockWrite PanelSession::writeClock(const WhileOpen<ClockWrite>& whileOpen) {
@@ -155,7 +234,7 @@ ClockWrite PanelSession::writeClock(const PanelClock& record,
     if (!hold.held()) {
         ClockWrite outcome;
         outcome.result = ClockWrite::Result::Failed;
-        outcome.failure = panelBusy();
+        outcome.failure = hold.failure();
         return outcome;
     }
     return ::writeClock(*link_, record, whileOpen);
@@ -164,15 +243,13 @@ ClockWrite PanelSession::writeClock(const PanelClock& record,
 void PanelSession::disarmFromMenu() {
     alarmMenuArmed_ = false;
     alarmMenuEntry_.clear();
-    clock_.alarmOn = 0;
+    applyAlarmChange(clock_, AlarmOff{});
 }
 
 AlarmEntry PanelSession::armFromMenu(const QString& entry) {
     const AlarmEntry parsed = parseAlarmEntry(entry);
     if (const auto* time = std::get_if<AlarmTime>(&parsed)) {
-        clock_.alarmHour = time->hour;
-        clock_.alarmMinute = time->minute;
-        clock_.alarmOn = 1;
+        applyAlarmChange(clock_, *time);
         alarmMenuArmed_ = true;
         alarmMenuEntry_ = entry;
     }
@@ -180,7 +257,7 @@ AlarmEntry PanelSession::armFromMenu(const QString& entry) {
 }
 
 void PanelSession::setAlarmArmed(bool armed) {
-    clock_.alarmOn = armed ? 1 : 0;
+    applyAlarmChange(clock_, armed ? AlarmChange(AlarmOn{}) : AlarmChange(AlarmOff{}));
     // The menu follows the box: one alarm, one state wherever it is switched.
     if (armed && !alarmMenuArmed_) {
         alarmMenuEntry_ = alarmTimeText(clock_);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include <QDateTime>
@@ -11,6 +12,7 @@
 #include "PanelClock.h"
 #include "PanelLink.h"
 #include "PanelLock.h"
+#include "PanelRules.h"
 #include "UsbApi.h"
 
 // The panel's clock as the window's fields show it after a read.
@@ -58,6 +60,27 @@ struct PanelText {
     bool ok() const { return !failure; }
 };
 
+// A send followed by a read of the text back, the panel held for both:
+// nothing acknowledges a chunk, only the read proves the text went.
+struct VerifiedSend {
+    SendOutcome sent;
+    std::optional<LinkFailure> readBackFailure;  // the read after the send failed
+    std::optional<qsizetype> difference;         // the first character that differs, from 1
+    bool verified() const { return sent.ok() && !readBackFailure && !difference; }
+};
+
+// A change of the panel's clock made on the panel's own record: read, changed,
+// written, the panel held throughout, so the fields not changed stay the
+// panel's and no other program's change falls in between.
+struct ClockUpdate {
+    std::optional<LinkFailure> notHeld;  // the panel could not be taken: nothing tried
+    ClockRead read;                      // the panel's clock before; failed: nothing written
+    std::optional<qint64> drift;         // of that read against the computer's clock
+    bool leftAlone = false;              // within the drift allowed: not written
+    std::optional<ClockWrite> write;     // the write, when one was made
+    bool ok() const { return !notHeld && read.ok() && (leftAlone || (write && write->ok())); }
+};
+
 // The panel side of a run of a program: owns the panel link with its pipes
 // and reports, the panel clock record and the alarm as the menu holds it, and
 // offers the operations that reach the panel or change the record. Each
@@ -89,6 +112,8 @@ public:
         Hold& operator=(const Hold&) = delete;
         // False when another program kept the panel past the wait.
         bool held() const { return held_; }
+        // Why the panel was not held, as an exchange's failure.
+        LinkFailure failure() const { return panelBusy(); }
 
     private:
         PanelSession& session_;
@@ -103,6 +128,8 @@ public:
     // The message field's text to the panel (the first kMaxSentChars characters).
     SendOutcome sendText(const QString& fieldText, const WhileOpen<SendOutcome>& whileOpen = {});
     PanelText readText(const WhileOpen<TextRead>& whileOpen = {});
+    // The text sent, then read back and compared with what a read can return.
+    VerifiedSend sendVerified(const QString& text);
 
     // Reads the panel's clock into the record and the alarm menu.
     ClockRead readClock(const WhileOpen<ClockRead>& whileOpen = {});
@@ -113,6 +140,17 @@ public:
     // Writes a record the caller sets, as it is, without taking it as the
     // program's record.
     ClockWrite writeClock(const PanelClock& record, const WhileOpen<ClockWrite>& whileOpen = {});
+
+    // The panel's clock set to the computer's, unless it is off by no more
+    // than onlyPastSeconds (when given); the time is taken right before the
+    // write, so the panel starts as close as it can.
+    ClockUpdate syncClock(std::optional<qint64> onlyPastSeconds = std::nullopt);
+    // The panel's clock set to a local date and time.
+    ClockUpdate setClock(const QDateTime& at);
+    // The panel's alarm changed as the window's alarm menu and check box do.
+    ClockUpdate changeAlarm(const AlarmChange& change);
+    // How far a clock read is off the computer's clock now.
+    std::optional<qint64> drift(const ClockRead& read) const;
 
     // The alarm menu item: armed, and the entry it was armed with (as typed,
     // or as a clock read showed the panel's alarm time).
@@ -134,6 +172,14 @@ public:
     const PanelClock& panelClock() const { return clock_; }
 
 private:
+    SendOutcome sendHeld(const QByteArray& text, const Hold& hold,
+                         const WhileOpen<SendOutcome>& whileOpen);
+    // Reads the panel's clock, lets change() alter the record (false: leave it
+    // as it is) and writes it, under one hold.
+    ClockUpdate updateClock(const std::function<bool(PanelClock&, ClockUpdate&)>& change);
+    // The record read from or written to the panel becomes the program's.
+    void takeRecord(const PanelClock& record);
+
     const Clock& pcClock_;
     std::optional<PanelLock> lock_;
     std::chrono::milliseconds lockWait_ = kPanelLockWait;

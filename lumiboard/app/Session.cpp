@@ -26,6 +26,6 @@ void Session::setMessage(const QString& fieldText) {
     preview_.setText(cp1252::encode(fieldText));
 }
 
-std::optional<QString> Session::tick(QImage& canvas, QPoint origin) {
+std::optional<LedPictureFailure> Session::tick(QImage& canvas, QPoint origin) {
     return preview_.tick(canvas, origin);
 }

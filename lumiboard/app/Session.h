@@ -40,9 +40,9 @@ public:
 
     // The message field changed: the preview scrolls the new text.
     void setMessage(const QString& fieldText);
-    // One preview tick drawn on canvas with LED (0,0) at origin; the error
-    // report's message when a picture could not be loaded (see Preview::tick).
-    std::optional<QString> tick(QImage& canvas, QPoint origin);
+    // One preview tick drawn on canvas with LED (0,0) at origin; why, when a
+    // picture could not be loaded (see Preview::tick).
+    std::optional<LedPictureFailure> tick(QImage& canvas, QPoint origin);
 
     const Preview& preview() const { return preview_; }
 

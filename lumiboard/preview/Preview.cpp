@@ -1,22 +1,10 @@
 #include "Preview.h"
 
-#include "BmpFile.h"
-
-#include "DataFiles.h"
-
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QPainter>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 LedGrid LedGrid::at(QPoint origin, qreal devicePixelRatio) {
     if (devicePixelRatio == 1.0) {
@@ -44,20 +32,6 @@ QSize LedGrid::ledSize(QSize picture) const {
 
 namespace {
 
-bool isOpaque(const QImage& image) {
-    if (!image.hasAlphaChannel()) {
-        return true;
-    }
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(image.pixel(x, y)) != 255) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
 // Copies the picture's pixels onto the canvas at `at` (canvas pixels), clipped
 // to the canvas. The picture is opaque premultiplied ARGB, laid out as the
 // canvas's pixels are; `bits` is the canvas's, detached once by the caller.
@@ -80,96 +54,22 @@ void copyPixels(uchar* bits, const QImage& canvas, QPoint at, const QImage& pict
 }  // namespace
 
 Preview::Preview(const Clock& clock, Beeper& beeper, QString imageDir, QString programDir)
-    : engine_(clock, beeper), imageDir_(std::move(imageDir)), programDir_(std::move(programDir)) {}
+    : engine_(clock, beeper), pictures_(std::move(imageDir), std::move(programDir)) {}
 
-std::optional<QString> Preview::tick(QImage& canvas, QPoint origin) {
+std::optional<LedPictureFailure> Preview::tick(QImage& canvas, QPoint origin) {
     changed_ = QRect();
     if (!engine_.isReset()) {
         return std::nullopt;  // nothing to show before start-up has set the state
     }
-    std::optional<QString> error = refresh(unlit_, kUnlitLedFile);
-    if (!error) {
-        error = refresh(lit_, kLitLedFile);
-    }
-    if (error) {
+    if (auto failure = pictures_.refresh()) {
         // One report per run of failures, or the dialogs would pile up at 20 a second.
         const bool firstFailure = !failing_;
         failing_ = true;
-        return firstFailure ? error : std::nullopt;
+        return firstFailure ? failure : std::nullopt;
     }
     failing_ = false;
     paint(canvas, origin);
     engine_.tick();
-    return std::nullopt;
-}
-
-std::pair<QString, std::optional<Preview::FileIdentity>> Preview::locate(
-    const QStringList& candidates) {
-    // The first candidate that exists, as firstExistingFile() picks it, with the
-    // one status read that also tells whether the file changed.
-    for (const QString& path : candidates) {
-#ifdef Q_OS_UNIX
-        struct stat st {};
-        if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
-            continue;
-        }
-        if (!S_ISREG(st.st_mode)) {
-            return {path, std::nullopt};
-        }
-        constexpr qint64 kNano = 1'000'000'000;
-        return {path, FileIdentity{path, st.st_size,
-                                   qint64{st.st_mtim.tv_sec} * kNano + st.st_mtim.tv_nsec,
-                                   qint64{st.st_ctim.tv_sec} * kNano + st.st_ctim.tv_nsec,
-                                   quint64{st.st_ino}, quint64{st.st_dev}, quint32{st.st_mode}}};
-#else
-        const QFileInfo info(path);
-        if (!info.exists()) {
-            continue;
-        }
-        if (!info.isFile()) {
-            return {path, std::nullopt};
-        }
-        return {path,
-                FileIdentity{path, info.size(), info.lastModified().toMSecsSinceEpoch() * 1'000'000,
-                             info.metadataChangeTime().toMSecsSinceEpoch() * 1'000'000}};
-#endif
-    }
-    return {candidates.value(0), std::nullopt};
-}
-
-std::optional<QString> Preview::refresh(Picture& picture, const char* fileName) {
-    if (picture.candidates.isEmpty()) {
-        picture.candidates =
-            dataFileCandidates(QString::fromLatin1(fileName), imageDir_, programDir_);
-    }
-    const auto [path, identity] = locate(picture.candidates);
-    if (identity && picture.identity == identity) {
-        return std::nullopt;  // the same file: the picture already decoded stands
-    }
-    // Read afresh; whatever fails leaves no picture behind, so the file is read
-    // again at the next tick, as the failure is reported.
-    picture.identity.reset();
-    picture.image = QImage();
-    picture.scaled = QImage();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        const QString shown = QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
-        return QStringLiteral("Cannot open file \"%1\". %2").arg(shown, file.errorString());
-    }
-    const QByteArray data = file.readAll();
-    QImage image;
-    if (!bmpIsWhole(data) || !image.loadFromData(data, "BMP")) {
-        return QStringLiteral("Bitmap image is not valid");
-    }
-    ++decodes_;
-    ++generation_;
-    picture.opaque = isOpaque(image);
-    // Same format as the canvas, so the draws below are plain copies.
-    image.convertTo(QImage::Format_ARGB32_Premultiplied);
-    picture.image = std::move(image);
-    // Taken before the read: a file changed meanwhile differs at the next tick
-    // and is read again.
-    picture.identity = identity;
     return std::nullopt;
 }
 
@@ -179,27 +79,32 @@ void Preview::paint(QImage& canvas, QPoint origin) {
     }
     const qreal ratio = canvas.devicePixelRatio();
     const LedGrid grid = LedGrid::at(origin, ratio);
-    for (Picture* picture : {&unlit_, &lit_}) {
-        const QSize size = grid.ledSize(picture->image.size());
-        if (picture->scaled.size() != size || picture->scaled.isNull()) {
+    const int generation = pictures_.generation();
+    for (const auto which : {LedPictures::Unlit, LedPictures::Lit}) {
+        const QImage& image = pictures_.image(which);
+        QImage& scaled = scaled_[which];
+        const QSize size = grid.ledSize(image.size());
+        if (scaledGeneration_ != generation || scaled.size() != size || scaled.isNull()) {
             // Whole multiples are pixel copies, as a 1x picture doubled; only a
             // fractional scale needs smoothing.
             const bool whole = grid.pitch % kLedPitch == 0;
-            picture->scaled = size == picture->image.size()
-                                  ? picture->image
-                                  : picture->image.scaled(
-                                        size, Qt::IgnoreAspectRatio,
+            scaled = size == image.size()
+                         ? image
+                         : image.scaled(size, Qt::IgnoreAspectRatio,
                                         whole ? Qt::FastTransformation : Qt::SmoothTransformation);
         }
     }
-    const QSize scaledSize = unlit_.scaled.size().expandedTo(lit_.scaled.size());
+    scaledGeneration_ = generation;
+    const QImage& unlitScaled = scaled_[LedPictures::Unlit];
+    const QImage& litScaled = scaled_[LedPictures::Lit];
+    const bool opaque = pictures_.opaque(LedPictures::Unlit) && pictures_.opaque(LedPictures::Lit);
+    const QSize scaledSize = unlitScaled.size().expandedTo(litScaled.size());
 
     // A picture with see-through pixels blends with what lies under it, so it is
     // drawn over every LED at every tick, as it always was.
-    const bool everything = !drawn_ || !unlit_.opaque || !lit_.opaque ||
-                            drawn_->canvasKey != canvas.cacheKey() || drawn_->origin != origin ||
-                            drawn_->ratio != ratio || drawn_->scaledSize != scaledSize ||
-                            drawn_->generation != generation_;
+    const bool everything = !drawn_ || !opaque || drawn_->canvasKey != canvas.cacheKey() ||
+                            drawn_->origin != origin || drawn_->ratio != ratio ||
+                            drawn_->scaledSize != scaledSize || drawn_->generation != generation;
     if (!drawn_ || everything) {
         drawn_ = Drawn{};
     }
@@ -209,9 +114,8 @@ void Preview::paint(QImage& canvas, QPoint origin) {
     // out as theirs (an opaque premultiplied pixel is also an RGB32 one);
     // anything else is drawn by a painter, in the canvas's own pixels through a
     // view.
-    const bool copies = unlit_.opaque && lit_.opaque &&
-                        (canvas.format() == QImage::Format_ARGB32_Premultiplied ||
-                         canvas.format() == QImage::Format_RGB32);
+    const bool copies = opaque && (canvas.format() == QImage::Format_ARGB32_Premultiplied ||
+                                   canvas.format() == QImage::Format_RGB32);
     uchar* const bits = canvas.bits();  // detaches once, not at every row
     std::optional<QImage> view;
     std::optional<QPainter> painter;
@@ -228,7 +132,7 @@ void Preview::paint(QImage& canvas, QPoint origin) {
                 continue;
             }
             drawn.state[index] = std::int8_t{lit};
-            const QImage& shown = lit ? lit_.scaled : unlit_.scaled;
+            const QImage& shown = lit ? litScaled : unlitScaled;
             const QPoint at = grid.origin + QPoint(grid.pitch * c, grid.pitch * r);
             if (copies) {
                 copyPixels(bits, canvas, at, shown);
@@ -243,7 +147,7 @@ void Preview::paint(QImage& canvas, QPoint origin) {
     drawn.origin = origin;
     drawn.ratio = ratio;
     drawn.scaledSize = scaledSize;
-    drawn.generation = generation_;
+    drawn.generation = generation;
     if (!touched.isEmpty()) {
         // Back to the canvas's logical units, rounded outwards.
         const QRectF logical(QPointF(touched.topLeft()) / ratio, QSizeF(touched.size()) / ratio);

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <utility>
 
 #include <QByteArray>
 #include <QImage>
@@ -11,9 +10,9 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
-#include <QStringList>
 
 #include "LedGeometry.h"
+#include "LedPictures.h"
 #include "PreviewEngine.h"
 
 // The place of the matrix on a canvas, in the canvas's own pixels: at a
@@ -29,10 +28,8 @@ struct LedGrid {
     QSize ledSize(QSize picture) const;
 };
 
-// One whole tick of the simulated panel: find both LED pictures, draw the
-// 20 x 10 matrix, advance the engine one column. A picture is decoded again
-// only when its file changed (path, size, times, inode); a file that went
-// away or can no longer be read fails the tick as it always did.
+// One whole tick of the simulated panel: refresh both LED pictures, draw the
+// 20 x 10 matrix, advance the engine one column.
 class Preview {
 public:
     // The pictures are read from imageDir (empty: the current working
@@ -45,52 +42,28 @@ public:
 
     // Draws LED (0,0) at origin (in the canvas's logical units, whatever its
     // pixel ratio) on canvas, then advances the engine. When a picture can't be
-    // loaded nothing is drawn or advanced, and the error report's message comes
-    // back for the first tick of a run of failures only. LEDs that show what
-    // the canvas already holds are not drawn again.
-    std::optional<QString> tick(QImage& canvas, QPoint origin);
+    // loaded nothing is drawn or advanced, and why comes back for the first
+    // tick of a run of failures only. LEDs that show what the canvas already
+    // holds are not drawn again.
+    std::optional<LedPictureFailure> tick(QImage& canvas, QPoint origin);
 
     const PreviewEngine& engine() const { return engine_; }
     // What the last tick drew, in the canvas's logical units; empty when it
     // drew nothing.
     QRect changedArea() const { return changed_; }
     // Pictures decoded since construction: a measure of the cache.
-    int decodes() const { return decodes_; }
+    int decodes() const { return pictures_.decodes(); }
 
 private:
-    // What tells a file changed without reading it.
-    struct FileIdentity {
-        QString path;
-        qint64 size = -1;
-        qint64 modified = 0;  // nanoseconds
-        qint64 changed = 0;   // status change, nanoseconds
-        quint64 inode = 0;
-        quint64 device = 0;
-        quint32 mode = 0;
-        friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
-    };
-    struct Picture {
-        QStringList candidates;                // where the file is looked for, in order
-        std::optional<FileIdentity> identity;  // of the file the image came from
-        QImage image;                          // as decoded, premultiplied
-        QImage scaled;                         // at the size drawn on the canvas
-        bool opaque = true;
-    };
-    // Refreshes the picture from its file when that changed; the message of the
-    // error report when it can't be loaded.
-    std::optional<QString> refresh(Picture& picture, const char* fileName);
-    // The file a picture is read from and, when it is a file, its identity.
-    static std::pair<QString, std::optional<FileIdentity>> locate(const QStringList& candidates);
     void paint(QImage& canvas, QPoint origin);
 
     PreviewEngine engine_;
-    QString imageDir_;
-    QString programDir_;
+    LedPictures pictures_;
     bool failing_ = false;  // the last tick's load failed and was reported
-    Picture unlit_;
-    Picture lit_;
-    int decodes_ = 0;
-    int generation_ = 0;  // grows each time a picture is decoded
+    // The pictures at the size drawn on the canvas, and the generation of
+    // the pictures they were scaled from.
+    std::array<QImage, 2> scaled_;
+    int scaledGeneration_ = -1;
 
     // What the canvas holds, so a tick draws only the LEDs that change.
     static constexpr int kLeds = PreviewEngine::kShownColumns * PreviewEngine::kRows;

@@ -196,14 +196,14 @@ void Tmodul::texttxtChange() {
 
 void Tmodul::Timer1Timer() {
     const QPoint origin = Bevel1->geometry().topLeft() + kLedOffset;
-    const std::optional<QString> failure = session_.tick(canvas_, origin);
+    const std::optional<LedPictureFailure> failure = session_.tick(canvas_, origin);
     // Only the LEDs the tick drew again are shown again.
     centralWidget()->update(session_.preview().changedArea());
     if (failure) {
         // Shown from an event of its own: a modal box opened inside this tick
         // would hold the timer, and the preview, until it is closed.
         QMetaObject::invokeMethod(
-            this, [this, message = *failure] { messages_.reportError(message); },
+            this, [this, failure = *failure] { messages_.pictureFailed(failure); },
             Qt::QueuedConnection);
     }
 }

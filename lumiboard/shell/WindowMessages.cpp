@@ -2,31 +2,25 @@
 
 #include <cerrno>
 
+#include <QCoreApplication>
+
+#include "PanelTexts.h"
 #include "ReportCoding.h"
 
 namespace {
 
+using namespace paneltext;
+
 // Start-up.
-constexpr char16_t kNoPanel[] = u"Pas de Journal lumineux connecté sur port USB.";
 constexpr char16_t kReadMemory[] = u"Lire la mémoire du Journal ?";
 constexpr char16_t kLibraryMissing[] = u"La librairie MPUSBAPI.DLL est introuvable !";
 
 // The text transfer.
 constexpr char16_t kNoTextToSend[] = u"Aucun texte a envoyer !";
-constexpr char16_t kSendFailed[] = u"Redémarrez , ou rebranchez la carte !";
-constexpr char16_t kTextSent[] = u"Texte envoyé !";
 constexpr char16_t kTextSentCut[] =
     u"Texte envoyé ! Seuls les %1 premiers caractères ont été envoyés.";
-constexpr char16_t kReadTextFailed[] = u"Ré-essayez, ou Débranchez & rebranchez la carte !";
 
 // The clock transfer.
-constexpr char16_t kClockWriteFailedOnRead[] =
-    u"Erreur ecriture usb - Débranchez & rebranchez la carte !";
-constexpr char16_t kClockReadFailed[] = u"Erreur lecture usb - Débranchez & rebranchez la carte !";
-constexpr char16_t kPanelTimeWrong[] = u"L\"Heure du montage est incorrecte !";
-constexpr char16_t kPanelDateWrong[] = u"La date du panneau est incorrecte !";
-constexpr char16_t kClockWriteFailed[] = u"Erreur usb - Débranchez & rebranchez la carte !";
-constexpr char16_t kClockWritten[] = u"Heure / Date / Alarme mises à jour !";
 constexpr char16_t kClockUnknown[] =
     u"Heure du panneau inconnue : lisez-la d'abord par le menu Lire > Heure/date/alarme !";
 
@@ -51,10 +45,6 @@ constexpr char16_t kNotAnInteger[] = u"'%1' is not a valid integer value";
 constexpr char16_t kDisarmedCaption[] = u"Activer";
 constexpr char16_t kArmedCaption[] = u"désactiver sonnerie de ";
 
-QString text(const char16_t* s) {
-    return QString::fromUtf16(s);
-}
-
 // A failure's text: the operation's own, then the reason when the library
 // gave one worth a line of its own.
 QString failureText(int error, const char16_t* first) {
@@ -74,21 +64,10 @@ QString n(unsigned value) {
 }  // namespace
 
 void WindowMessages::libraryNotBound(const LibraryLoad& load) {
-    const QString loading = QStringLiteral("Erreur lors du chargement de ") + load.fileName;
-    switch (load.result) {
-        case LibraryLoad::Result::NotFound:
-            dialogs_.message(QStringLiteral("Fichier ") + load.fileName +
-                             QStringLiteral(" introuvable"));
-            break;
-        case LibraryLoad::Result::WillNotLoad:
-            dialogs_.message(loading + u'\n' + load.loaderError);
-            break;
-        case LibraryLoad::Result::EntryPointMissing:
-            dialogs_.message(loading);
-            break;
-        case LibraryLoad::Result::Loaded:
-            return;
+    if (load.ok()) {
+        return;
     }
+    dialogs_.message(libraryLoadProblem(load, QStringLiteral("\n")));
     dialogs_.message(text(kLibraryMissing));
 }
 
@@ -176,6 +155,21 @@ void WindowMessages::alarmRefused(const AlarmEntry& entry) {
 
 void WindowMessages::reportError(const QString& message) {
     dialogs_.reportError(message);
+}
+
+void WindowMessages::pictureFailed(const LedPictureFailure& failure) {
+    dialogs_.reportError(pictureFailureText(failure));
+}
+
+QString WindowMessages::pictureFailureText(const LedPictureFailure& failure) {
+    // The words of the toolkit's own image loading, which the report always showed.
+    if (failure.kind == LedPictureFailure::Kind::NotValid) {
+        return QStringLiteral("Bitmap image is not valid");
+    }
+    const QString reason = failure.error == EISDIR ? QCoreApplication::translate(
+                                                         "QIODevice", "file to open is a directory")
+                                                   : qt_error_string(failure.error);
+    return QStringLiteral("Cannot open file \"%1\". %2").arg(failure.path, reason);
 }
 
 QString WindowMessages::alarmCaption(bool armed, const QString& entry) {

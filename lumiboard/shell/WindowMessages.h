@@ -6,6 +6,7 @@
 
 #include "AlarmSetting.h"
 #include "Dialogs.h"
+#include "LedPictures.h"
 #include "LinkOutcome.h"
 #include "PanelClock.h"
 #include "USB2Lib.h"
@@ -39,6 +40,9 @@ public:
 
     // The standard error report, for an unexpected error inside a handler.
     void reportError(const QString& message);
+    // An LED picture the preview could not load, in the standard error report.
+    void pictureFailed(const LedPictureFailure& failure);
+    static QString pictureFailureText(const LedPictureFailure& failure);
 
     // The alarm menu item's caption, from its state.
     static QString alarmCaption(bool armed, const QString& entry);

@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include "LedGeometry.h"
+#include "SystemErrors.h"
 
 namespace {
 
@@ -72,6 +73,14 @@ bool FaceWindow::readFeed() {
         showStatus();
     }
     return true;
+}
+
+QString FaceWindow::pictureFailureText(const LedPictureFailure& failure) {
+    if (failure.kind == LedPictureFailure::Kind::NotValid) {
+        return QStringLiteral("Image de LED non valable : %1").arg(failure.path);
+    }
+    return QStringLiteral("Image de LED illisible : %1 (%2)")
+        .arg(failure.path, systemErrorReason(failure.error));
 }
 
 QRect FaceWindow::boardRect() const {
@@ -153,7 +162,7 @@ void FaceWindow::silence() {
 void FaceWindow::showStatus() {
     QString text = face_.status();
     if (pictureError_) {
-        text += QLatin1Char('\n') + *pictureError_;
+        text += QLatin1Char('\n') + pictureFailureText(*pictureError_);
     }
     status_->setText(text);
 }

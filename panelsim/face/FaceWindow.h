@@ -26,6 +26,10 @@ signals:
     // The feed ended: panelsim has stopped.
     void feedEnded();
 
+public:
+    // The status line's words for an LED picture that could not be loaded.
+    static QString pictureFailureText(const LedPictureFailure& failure);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -43,6 +47,6 @@ private:
     QTimer timer_;
     QImage canvas_;
     QLabel* status_;
-    std::optional<QString> pictureError_;
+    std::optional<LedPictureFailure> pictureError_;
     bool flashShown_ = false;
 };

@@ -31,7 +31,7 @@ void PanelFace::apply(const panelsim::FaceView& view) {
     view_ = view;
 }
 
-std::optional<QString> PanelFace::tick(QImage& canvas, QPoint origin) {
+std::optional<LedPictureFailure> PanelFace::tick(QImage& canvas, QPoint origin) {
     auto failure = preview_.tick(canvas, origin);
     watchAlarm();
     return failure;

@@ -42,8 +42,8 @@ public:
 
     void apply(const panelsim::FaceView& view);
     // One tick: lumiboard's preview step on canvas (LED (0,0) at origin), then
-    // the alarm. The error report's message when a picture can't be loaded.
-    std::optional<QString> tick(QImage& canvas, QPoint origin);
+    // the alarm. Why, when a picture can't be loaded.
+    std::optional<LedPictureFailure> tick(QImage& canvas, QPoint origin);
     // A key or a click: the ringing stops.
     void silence() { ringing_ = false; }
 

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
+#include <cstring>
 
 #include "FakePanel.h"
 #include "FakeSeams.h"
@@ -30,6 +31,10 @@ private slots:
     void startUpWithPanelResetsTheAlarm();
     void callersRecordIsSentAndTheProgramsKept();
     void transfersSayWhetherTheyWent();
+    void verifiedSend_data();
+    void verifiedSend();
+    void clockUpdates_data();
+    void clockUpdates();
     void insertionMovesTheCaretPastTheCode_data();
     void insertionMovesTheCaretPastTheCode();
 
@@ -196,6 +201,107 @@ void TestSession::callersRecordIsSentAndTheProgramsKept() {
     QCOMPARE(bytesOf(panel.received.value(0)).left(11),
              QByteArray::fromHex("34 09 05 00 0E 07 07 D9 07 1E 01"));
     QCOMPARE(fields(p.panelClock()), fields(PanelClock{}));
+}
+
+void TestSession::verifiedSend_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("panelHolds");  // what the read-back returns
+    QTest::addColumn<bool>("readFails");
+    QTest::addColumn<int>("differs");  // 0: the same
+    QTest::newRow("agrees") << "Bonjour" << QByteArray("Bonjour") << false << 0;
+    QTest::newRow("another text") << "Bonjour" << QByteArray("Bonsoir") << false << 4;
+    QTest::newRow("longer than a read: its start agrees")
+        << QString(150, u'x') << QByteArray(62, 'x') << false << 0;
+    QTest::newRow("accent compared as the panel's byte")
+        << "été" << QByteArray("\xE9t\xE9") << false << 0;
+    QTest::newRow("read-back fails") << "Bonjour" << QByteArray("Bonjour") << true << 0;
+}
+
+void TestSession::verifiedSend() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, panelHolds);
+    QFETCH(bool, readFails);
+    QFETCH(int, differs);
+    FakePanel panel;
+    panel.reply = reportOf({0xAA, 0});
+    std::memcpy(panel.reply.data() + 2, panelHolds.constData(), std::size_t(panelHolds.size()));
+    const auto chunks = (std::min<qsizetype>(text.size(), 199) + 61) / 62;
+    if (readFails) {
+        panel.failWriteAt = int(chunks) + 1;  // the read's request
+    }
+    const auto session = sessionOn(panel);
+    const VerifiedSend sent = session->panel().sendVerified(text);
+    QVERIFY(sent.sent.ok());
+    QCOMPARE(sent.readBackFailure.has_value(), readFails);
+    QCOMPARE(sent.difference.value_or(0), qsizetype(differs));
+    QCOMPARE(sent.verified(), !readFails && differs == 0);
+    QCOMPARE(int(panel.received.value(0)[0]), 0x58);
+    if (!readFails) {
+        QCOMPARE(int(panel.received.value(int(chunks))[0]), 0x85);
+    }
+}
+
+void TestSession::clockUpdates_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QByteArray>("panel");    // the clock read's reply, bytes 0..10
+    QTest::addColumn<QByteArray>("written");  // bytes 0..10 of the write; empty: none
+    QTest::addColumn<qint64>("drift");
+    // The computer reads 14:32:05 on 14/7/2009.
+    const QByteArray slow = QByteArray::fromHex("AA 0E 20 00 0E 07 07 D9 07 1E 01");  // 5 s behind
+    QTest::newRow("sync") << "sync" << slow
+                          << QByteArray::fromHex("34 0E 20 05 0E 07 07 D9 07 1E 01") << qint64(-5);
+    QTest::newRow("sync past 4 s")
+        << "sync 4" << slow << QByteArray::fromHex("34 0E 20 05 0E 07 07 D9 07 1E 01")
+        << qint64(-5);
+    QTest::newRow("sync within 5 s: left alone") << "sync 5" << slow << QByteArray() << qint64(-5);
+    QTest::newRow("set keeps the alarm")
+        << "set" << slow << QByteArray::fromHex("34 08 00 00 01 01 07 EA 07 1E 01") << qint64(-5);
+    QTest::newRow("alarm at 6:45 arms it")
+        << "alarm" << QByteArray::fromHex("AA 0E 20 05 0E 07 07 D9 07 1E 00")
+        << QByteArray::fromHex("34 0E 20 05 0E 07 07 D9 06 2D 01") << qint64(0);
+    QTest::newRow("alarm off keeps its time")
+        << "off" << QByteArray::fromHex("AA 0E 20 05 0E 07 07 D9 07 1E 01")
+        << QByteArray::fromHex("34 0E 20 05 0E 07 07 D9 07 1E 00") << qint64(0);
+    QTest::newRow("alarm on, panel's date out of range: no drift")
+        << "on" << QByteArray::fromHex("AA 0E 20 05 20 0D 07 D9 07 1E 00")
+        << QByteArray::fromHex("34 0E 20 05 20 0D 07 D9 07 1E 01") << qint64(999);
+}
+
+void TestSession::clockUpdates() {
+    QFETCH(QString, operation);
+    QFETCH(QByteArray, panel);
+    QFETCH(QByteArray, written);
+    QFETCH(qint64, drift);
+    clock_.at = QDateTime(QDate(2009, 7, 14), QTime(14, 32, 5));
+    FakePanel fake;
+    std::memcpy(fake.reply.data(), panel.constData(), std::size_t(panel.size()));
+    const auto session = sessionOn(fake);
+    PanelSession& p = session->panel();
+    ClockUpdate update;
+    if (operation.startsWith("sync")) {
+        const QString past = operation.section(u' ', 1);
+        update = p.syncClock(past.isEmpty() ? std::nullopt : std::optional<qint64>(past.toInt()));
+    } else if (operation == "set") {
+        update = p.setClock(QDateTime(QDate(2026, 1, 1), QTime(8, 0, 0)));
+    } else {
+        update = p.changeAlarm(operation == "alarm" ? AlarmChange(AlarmTime{6, 45})
+                               : operation == "on"  ? AlarmChange(AlarmOn{})
+                                                    : AlarmChange(AlarmOff{}));
+    }
+    QVERIFY(update.ok());
+    QCOMPARE(update.drift.value_or(999), drift);
+    QCOMPARE(int(fake.received.value(0)[0]), 0x43);  // read first
+    QCOMPARE(update.leftAlone, written.isEmpty());
+    QCOMPARE(fake.received.size(), written.isEmpty() ? 1 : 2);
+    if (!written.isEmpty()) {
+        QCOMPARE(bytesOf(fake.received.value(1)).left(11), written);
+        // What the panel now holds is the program's record, its alarm menu too.
+        const PanelClock& c = p.panelClock();
+        QCOMPARE(
+            QList<int>({c.hour, c.minute, c.day, c.alarmHour, c.alarmMinute, c.alarmOn}),
+            QList<int>({written[1], written[2], written[4], written[8], written[9], written[10]}));
+        QCOMPARE(p.alarmMenuArmed(), c.alarmOn != 0);
+    }
 }
 
 void TestSession::transfersSayWhetherTheyWent() {

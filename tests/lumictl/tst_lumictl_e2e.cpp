@@ -17,7 +17,8 @@ struct Ran {
     QString err;
 };
 
-const QString kNoPanel = QStringLiteral("Pas de Journal lumineux connecté sur port USB.");
+// A virtual panel is named as one, not as a USB port.
+const QString kNoPanel = QStringLiteral("Pas de panneau virtuel sur ");
 const QString kSendFailed = QStringLiteral("Redémarrez , ou rebranchez la carte !");
 const QString kReadFailed = QStringLiteral("Ré-essayez, ou Débranchez & rebranchez la carte !");
 const QString kClockReadFailed =
@@ -165,7 +166,7 @@ void TestLumictlEndToEnd::libraryMissing() {
     QVERIFY(p.waitForFinished(10000));
     QCOMPARE(p.exitCode(), 4);
     const QString err = QString::fromUtf8(p.readAllStandardError());
-    QVERIFY2(err.contains("La librairie MPUSBAPI.DLL est introuvable !"), qPrintable(err));
+    QVERIFY2(err.contains("bibliothèque USB du panneau introuvable"), qPrintable(err));
 }
 
 void TestLumictlEndToEnd::helpAndVersion() {
@@ -181,8 +182,9 @@ void TestLumictlEndToEnd::usageErrors_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("said");
     QTest::newRow("no command") << QStringList{} << "commande manquante";
-    QTest::newRow("alarm 7:60") << QStringList{"alarm", "7:60"} << "Heure incorrecte !";
-    QTest::newRow("empty text") << QStringList{"send", ""} << "Aucun texte a envoyer !";
+    QTest::newRow("alarm 7:60") << QStringList{"alarm", "7:60"}
+                                << "heure de réveil incorrecte : « 7:60 » (attendu HH:MM";
+    QTest::newRow("empty text") << QStringList{"send", ""} << "aucun texte à envoyer";
     QTest::newRow("no file") << QStringList{"send", "--file", "/nonexistent/m.txt"}
                              << "lecture impossible de /nonexistent/m.txt";
     // An endless input is cut off at the limit, not read until memory runs out.
@@ -293,8 +295,8 @@ void TestLumictlEndToEnd::clockShow() {
     QCOMPARE(r.code, 0);
     const QJsonObject o = json(r.out);
     QCOMPARE(o["datetime"].toString(), QString("2009-07-14T09:05:07"));
-    QCOMPARE(o["timeValid"].toBool(), true);
-    QCOMPARE(o["dateValid"].toBool(), true);
+    QCOMPARE(o["time_valid"].toBool(), true);
+    QCOMPARE(o["date_valid"].toBool(), true);
     QCOMPARE(o["alarm"].toObject()["time"].toString(), QString("06:45"));
     QCOMPARE(o["alarm"].toObject()["on"].toBool(), true);
 }
@@ -310,8 +312,8 @@ void TestLumictlEndToEnd::clockOutOfRange() {
                             "lumictl: La date du panneau est incorrecte !\n"));
     r = run(panel, {"clock", "--json"});
     QCOMPARE(r.code, 0);
-    QCOMPARE(json(r.out)["timeValid"].toBool(true), false);
-    QCOMPARE(json(r.out)["dateValid"].toBool(true), false);
+    QCOMPARE(json(r.out)["time_valid"].toBool(true), false);
+    QCOMPARE(json(r.out)["date_valid"].toBool(true), false);
 }
 
 void TestLumictlEndToEnd::clockSetAndSync() {

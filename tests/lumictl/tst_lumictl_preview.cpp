@@ -144,67 +144,6 @@ private slots:
         QFETCH(QByteArray, data);
         QVERIFY(!readBmp(data));
     }
-
-    void verifyComparison_data() {
-        QTest::addColumn<QString>("sent");
-        QTest::addColumn<QString>("readBack");
-        QTest::addColumn<int>("differs");  // 0: the same
-        QTest::newRow("same") << "Bonjour #H"
-                              << "Bonjour #H" << 0;
-        QTest::newRow("changed") << "Bonjour"
-                                 << "Bonsoir" << 4;
-        QTest::newRow("shorter on the panel") << "Bonjour"
-                                              << "Bon" << 4;
-        QTest::newRow("longer on the panel") << "Bon"
-                                             << "Bonjour" << 4;
-        QTest::newRow("199: the first 62 read back")
-            << QString(199, u'a') << QString(62, u'a') << 0;
-        QTest::newRow("250: the same") << QString(250, u'b') << QString(62, u'b') << 0;
-        QTest::newRow("62nd differs") << QString(100, u'c') << QString(61, u'c') + u'd' << 62;
-    }
-    void verifyComparison() {
-        QFETCH(QString, sent);
-        QFETCH(QString, readBack);
-        QFETCH(int, differs);
-        const auto at = firstDifference(sent, readBack);
-        QCOMPARE(at.value_or(0), qsizetype(differs));
-    }
-
-    void drift_data() {
-        QTest::addColumn<QDateTime>("panel");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<qint64>("seconds");
-        const QDateTime now(QDate(2026, 12, 8), QTime(12, 0, 0));
-        QTest::newRow("ahead") << now.addSecs(12) << true << qint64(12);
-        QTest::newRow("behind") << now.addSecs(-3600) << true << qint64(-3600);
-        QTest::newRow("on time") << now << true << qint64(0);
-        QTest::newRow("time out of range") << now << false << qint64(0);
-    }
-    void drift() {
-        QFETCH(QDateTime, panel);
-        QFETCH(bool, valid);
-        QFETCH(qint64, seconds);
-        ClockRead read;
-        read.record = PanelClock{quint8(panel.time().hour()),
-                                 quint8(panel.time().minute()),
-                                 quint8(panel.time().second()),
-                                 quint16(panel.date().day()),
-                                 quint16(panel.date().month()),
-                                 quint16(panel.date().year()),
-                                 0,
-                                 0,
-                                 0};
-        read.timeValid = valid;
-        const auto drift = clockDrift(read, QDateTime(QDate(2026, 12, 8), QTime(12, 0, 0)));
-        QCOMPARE(drift.has_value(), valid);
-        if (valid) {
-            QCOMPARE(*drift, seconds);
-        }
-        // A record that cannot be a date has no drift, valid flags or not.
-        read.record.month = 13;
-        read.timeValid = true;
-        QVERIFY(!clockDrift(read, QDateTime::currentDateTime()));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestLumictlPreview)

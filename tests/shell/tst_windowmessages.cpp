@@ -239,6 +239,37 @@ private slots:
         QCOMPARE(dialogs.shown[0].maxLength, 255);
     }
 
+    // The report says what the toolkit's own file reading says of the same file.
+    void pictureFailureWords_data() {
+        QTest::addColumn<QString>("make");  // "missing", "folder" or "garbage"
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("a folder") << "folder";
+        QTest::newRow("not a picture") << "garbage";
+    }
+    void pictureFailureWords() {
+        QFETCH(QString, make);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("led_gris.bmp"));
+        LedPictureFailure failure{LedPictureFailure::Kind::CannotOpen, path, ENOENT};
+        QString expected;
+        if (make == "garbage") {
+            failure = {LedPictureFailure::Kind::NotValid, path, 0};
+            expected = QStringLiteral("Bitmap image is not valid");
+        } else {
+            if (make == "folder") {
+                QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("led_gris.bmp")));
+                failure.error = EISDIR;
+            }
+            QFile file(path);
+            QVERIFY(!file.open(QIODevice::ReadOnly));
+            expected = QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString());
+        }
+        QCOMPARE(WindowMessages::pictureFailureText(failure), expected);
+        RecordingDialogs dialogs;
+        WindowMessages(dialogs).pictureFailed(failure);
+        QCOMPARE(dialogs.texts(), QStringList{expected + u'.'});  // the report's full stop
+    }
+
     void captionsAndSummary() {
         QCOMPARE(WindowMessages::alarmCaption(false, QStringLiteral("7:30")), "Activer");
         QCOMPARE(WindowMessages::alarmCaption(true, QStringLiteral("07:30")),
