@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "AppSetup.h"
 #include "FaceWindow.h"
 #include "PanelFace.h"
+#include "ProgramSetup.h"
 #include "SystemSeams.h"
 
 int main(int argc, char* argv[]) {
