@@ -656,9 +656,25 @@ private slots:
         modul.reset();
     }
 
+    // "&Quitter" and closing the window both hide it and end the event loop.
+    void quitAndCloseEndTheSameWay_data() {
+        QTest::addColumn<bool>("fromMenu");
+        QTest::newRow("&Quitter") << true;
+        QTest::newRow("window closed") << false;
+    }
     void quitAndCloseEndTheSameWay() {
+        QFETCH(bool, fromMenu);
         Tmodul& w = start(false);
-        w.Quitter1->trigger();
+        QTimer::singleShot(0, &w, [&w, fromMenu] {
+            if (fromMenu) {
+                w.Quitter1->trigger();
+            } else {
+                w.close();
+            }
+        });
+        // Left running, the loop would end only here, with another code.
+        QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(7); });
+        QCOMPARE(QCoreApplication::exec(), 0);
         QVERIFY(!w.isVisible());
     }
 };
