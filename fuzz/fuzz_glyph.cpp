@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "FuzzSupport.h"
+#include "GridDrawing.h"
 #include "core/CellGrid.h"
 #include "core/ColumnCodes.h"
 #include "core/GlyphRules.h"

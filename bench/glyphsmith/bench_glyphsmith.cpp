@@ -7,6 +7,7 @@
 
 #include "FakeServices.h"
 #include "Form1.h"
+#include "GridDrawing.h"
 #include "core/Capture.h"
 #include "core/CellGrid.h"
 #include "core/ColumnCodes.h"

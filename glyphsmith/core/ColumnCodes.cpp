@@ -9,18 +9,6 @@
 
 namespace glyph {
 
-double columnSum(const QImage& grid, int column, double size) {
-    double word = 0xFC00;
-    double weight = 512;
-    for (double r : sampleRows(size)) {
-        if (!isLit(grid, sampleCentre(column, r))) {
-            word += weight;
-        }
-        weight /= 2;
-    }
-    return word;
-}
-
 QString formatWord(double sum) {
     // nearbyint rounds a half to the even neighbour in the default rounding mode.
     const double rounded = std::nearbyint(sum);
@@ -38,16 +26,6 @@ QString formatWord(double sum) {
         whole = static_cast<long long>(rounded);
     }
     return QString::number(whole, 16).toUpper();
-}
-
-QString codeText(const QImage& grid, int columns, double size) {
-    QString text;
-    for (int c = 0; c < std::min(columns, kMaxColumns); ++c) {
-        text += QStringLiteral(" 0x");
-        text += formatWord(columnSum(grid, c, size));
-        text += c == 7 ? QStringLiteral("} },") : QStringLiteral(",");
-    }
-    return text;
 }
 
 QString glyphLine(int code, const QString& codeText) {
