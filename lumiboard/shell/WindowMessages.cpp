@@ -153,10 +153,6 @@ void WindowMessages::alarmRefused(const AlarmEntry& entry) {
     }
 }
 
-void WindowMessages::reportError(const QString& message) {
-    dialogs_.reportError(message);
-}
-
 void WindowMessages::pictureFailed(const LedPictureFailure& failure) {
     dialogs_.reportError(pictureFailureText(failure));
 }

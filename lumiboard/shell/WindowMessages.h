@@ -38,8 +38,6 @@ public:
     std::optional<QString> askAlarmEntry();
     void alarmRefused(const AlarmEntry& entry);
 
-    // The standard error report, for an unexpected error inside a handler.
-    void reportError(const QString& message);
     // An LED picture the preview could not load, in the standard error report.
     void pictureFailed(const LedPictureFailure& failure);
     static QString pictureFailureText(const LedPictureFailure& failure);
