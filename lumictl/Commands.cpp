@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "Cp1252.h"
 #include "DataFiles.h"
@@ -17,6 +16,7 @@
 #include "LedPicture.h"
 #include "Output.h"
 #include "TerminalPreview.h"
+#include "WholeFile.h"
 
 namespace {
 
@@ -329,10 +329,10 @@ bool Run::writePng(const PreviewEngine& engine) {
         }
         leds[i] = *picture;
     }
-    QSaveFile out(*inv_.pngFile);
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(encodePng(ledFrame(engine, leds[0], leds[1]))) < 0 || !out.commit()) {
-        complain(unwritableFileMessage(*inv_.pngFile, out.errorString()));
+    const wholefile::Outcome written =
+        wholefile::writeWhole(*inv_.pngFile, encodePng(ledFrame(engine, leds[0], leds[1])));
+    if (!written.ok()) {
+        complain(unwritableFileMessage(*inv_.pngFile, wholefile::failureReason(written)));
         return false;
     }
     return true;

@@ -1,10 +1,10 @@
 #include "FontsFile.h"
 
 #include "SystemErrors.h"
+#include "WholeFile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -79,22 +79,14 @@ QString failureReason(int error) {
 }
 
 std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    // A read-only folder must fail here; the caller decides on writing in place.
-    file.setDirectWriteFallback(false);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return reasonNow();
+    const wholefile::Outcome outcome = wholefile::writeWhole(path, bytes);
+    if (outcome.ok()) {
+        return std::nullopt;
     }
-    if (auto failure = writeAll(file, bytes)) {
-        file.cancelWriting();
-        return failure;
+    if (outcome.refusal != wholefile::Refusal::None) {
+        return wholefile::failureReason(outcome);
     }
-    errno = 0;
-    if (!file.commit()) {
-        return reasonNow();
-    }
-    return std::nullopt;
+    return failureReason(outcome.error);
 }
 
 std::optional<QString> writeFileInPlace(const QString& path, const QByteArray& bytes) {

@@ -3,6 +3,9 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <clocale>
 
@@ -43,6 +46,75 @@ private slots:
         QCOMPARE(lumictl.exitCode(), 2);
         QCOMPARE(QString::fromUtf8(lumictl.readAllStandardError()),
                  QStringLiteral("lumictl: lecture impossible de %1 : %2\n").arg(name, reason));
+    }
+
+    // A picture that cannot be written whole is one line and exit 1, and the
+    // file already there stays as it was.
+    void unwritablePicture_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("file-size limit (a full disk)") << "limit" << systemErrorReason(EFBIG);
+        QTest::newRow("a folder") << "folder" << systemErrorReason(EISDIR);
+        QTest::newRow("a link planted in a shared folder")
+            << "planted" << QStringLiteral("lien symbolique dans un dossier partagé, refusé");
+    }
+    void unwritablePicture() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString kept = dir.filePath(QStringLiteral("keep.png"));
+        QFile old(kept);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray(17000, 'k'));
+        old.close();
+        QString named = kept;
+        QProcess lumictl;
+        if (kind == "limit") {
+            lumictl.setChildProcessModifier([] {
+                rlimit small{};
+                getrlimit(RLIMIT_FSIZE, &small);
+                small.rlim_cur = 1024;  // the picture is about 3 KB
+                setrlimit(RLIMIT_FSIZE, &small);
+            });
+        } else if (kind == "folder") {
+            named = dir.filePath(QStringLiteral("folder"));
+            QVERIFY(QDir().mkdir(named));
+        } else {
+            named = dir.filePath(QStringLiteral("shared/preview.png"));
+            QVERIFY(QDir().mkdir(dir.filePath(QStringLiteral("shared"))));
+            QCOMPARE(::chmod(QFile::encodeName(dir.filePath(QStringLiteral("shared"))).constData(),
+                             01777),
+                     0);
+            QVERIFY(QFile::link(kept, named));
+        }
+        lumictl.start(qEnvironmentVariable("LUMI_BIN_DIR") + QStringLiteral("/lumictl"),
+                      {QStringLiteral("preview"), QStringLiteral("--at"), QStringLiteral("100"),
+                       QStringLiteral("--png"), named, QStringLiteral("Bonjour")});
+        QVERIFY(lumictl.waitForFinished(10000));
+        QCOMPARE(lumictl.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(QString::fromUtf8(lumictl.readAllStandardError()),
+                 QStringLiteral("lumictl: écriture impossible de %1 : %2\n").arg(named, reason));
+        QCOMPARE(lumictl.exitCode(), 1);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray(17000, 'k'));
+    }
+
+    // "-" and /dev/stdout are the output itself, not files to replace.
+    void pictureToStandardOutput_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("-") << "-";
+        QTest::newRow("/dev/stdout") << "/dev/stdout";
+    }
+    void pictureToStandardOutput() {
+        QFETCH(QString, name);
+        QProcess lumictl;
+        lumictl.start(qEnvironmentVariable("LUMI_BIN_DIR") + QStringLiteral("/lumictl"),
+                      {QStringLiteral("preview"), QStringLiteral("--at"), QStringLiteral("100"),
+                       QStringLiteral("--png"), name, QStringLiteral("Bonjour")});
+        QVERIFY(lumictl.waitForFinished(10000));
+        QCOMPARE(lumictl.readAllStandardError(), QByteArray());
+        QCOMPARE(lumictl.exitCode(), 0);
+        QVERIFY(lumictl.readAllStandardOutput().startsWith("\x89PNG\r\n\x1a\n"));
     }
 };
 
