@@ -170,6 +170,9 @@ QString failureMessage(Operation operation, const LinkFailure& failure) {
             shown = text(kClockWriteFailed);
             break;
     }
+    if (failure.lock) {
+        return shown + QStringLiteral(" (") + lockProblemText(*failure.lock) + u')';
+    }
     return withReason(shown, failure.error);
 }
 

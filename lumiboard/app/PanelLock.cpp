@@ -1,75 +1,190 @@
 #include "PanelLock.h"
 
 #include <cerrno>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include <thread>
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 #include <QLockFile>
 
-QString panelLockFolder() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) {
-        return runtime;
-    }
+namespace {
+
 #ifdef Q_OS_UNIX
-    // Cron and ssh sessions may have no runtime folder. A shared folder is no
-    // place for the lock: only one this user owns and nobody else may enter.
-    const QString folder =
-        QDir(QDir::tempPath()).filePath(QStringLiteral("lumiboard-%1").arg(getuid()));
-    const QByteArray path = QFile::encodeName(folder);
-    if (mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
-        return {};
-    }
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+// A folder of the user's own that nobody else may write in; the problem
+// otherwise.
+std::optional<LockProblem> folderProblem(const QString& folder, unsigned uid) {
     struct stat st {};
-    if (lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
-        (st.st_mode & 077) != 0) {
-        return {};
+    if (::stat(native(folder).constData(), &st) != 0) {
+        return LockProblem{folder, LockProblem::Why::System, errno};
     }
+    if (!S_ISDIR(st.st_mode)) {
+        return LockProblem{folder, LockProblem::Why::System, ENOTDIR};
+    }
+    if (st.st_uid != uid) {
+        return LockProblem{folder, LockProblem::Why::OthersFolder, 0};
+    }
+    if ((st.st_mode & 022) != 0) {
+        return LockProblem{folder, LockProblem::Why::OpenFolder, 0};
+    }
+    if (::access(native(folder).constData(), W_OK | X_OK) != 0) {
+        return LockProblem{folder, LockProblem::Why::System, errno};
+    }
+    return std::nullopt;
+}
+
+bool usable(const QString& folder, unsigned uid) {
+    return !folder.isEmpty() && !folderProblem(folder, uid);
+}
+
+// Made if missing, private to the user.
+QString madeFolder(const QString& folder) {
+    QDir().mkpath(QFileInfo(folder).path());
+    ::mkdir(native(folder).constData(), 0700);
     return folder;
+}
+#endif
+
+}  // namespace
+
+LockPlaces LockPlaces::ofThisProcess() {
+    LockPlaces places;
+    places.runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    places.tempDir = QDir::tempPath();
+#ifdef Q_OS_UNIX
+    places.uid = ::getuid();
+    places.userRunDir = QStringLiteral("/run/user/%1").arg(places.uid);
+    if (const passwd* user = ::getpwuid(places.uid); user != nullptr && user->pw_dir != nullptr) {
+        places.homeDir = QFile::decodeName(user->pw_dir);
+    }
+#endif
+    return places;
+}
+
+QString panelLockFolder(const LockPlaces& places) {
+#ifdef Q_OS_UNIX
+    for (const QString& folder : {places.runtimeDir, places.userRunDir}) {
+        if (usable(folder, places.uid)) {
+            return folder;
+        }
+    }
+    if (!places.homeDir.isEmpty() && usable(places.homeDir, places.uid)) {
+        const QString cache = madeFolder(places.homeDir + QStringLiteral("/.cache/lumiboard"));
+        if (usable(cache, places.uid)) {
+            return cache;
+        }
+    }
+    // The last resort; when another user made it, the lock's failure names it.
+    return madeFolder(
+        QDir(places.tempDir).filePath(QStringLiteral("lumiboard-%1").arg(places.uid)));
 #else
-    return QDir::tempPath();  // the user's own on Windows
+    return places.tempDir;  // the user's own on Windows
 #endif
 }
 
 QString panelLockPath(const QString& folder, const QString& socket, std::uint32_t instance) {
-    if (folder.isEmpty()) {
-        return {};
-    }
     QString name;
     if (!socket.isEmpty()) {
-        // One virtual panel per socket, wherever it is named from.
-        const QByteArray where = QFileInfo(socket).absoluteFilePath().toUtf8();
-        name = QStringLiteral("lumiboard-panel-virtual-") +
-               QString::fromLatin1(
-                   QCryptographicHash::hash(where, QCryptographicHash::Sha1).toHex().left(16));
+        // One virtual panel per socket, however it is named: a link to it,
+        // or a relative name, leads to the same lock.
+        const QFileInfo info(socket);
+        QString real = info.canonicalFilePath();
+        if (real.isEmpty()) {
+            const QString where = QFileInfo(info.absolutePath()).canonicalFilePath();
+            real = (where.isEmpty() ? info.absolutePath() : where) + u'/' + info.fileName();
+        }
+        name =
+            QStringLiteral("lumiboard-panel-virtual-") +
+            QString::fromLatin1(
+                QCryptographicHash::hash(real.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
     } else {
         name = QStringLiteral("lumiboard-panel-usb-%1").arg(instance);
     }
     return QDir(folder).filePath(name + QStringLiteral(".lock"));
 }
 
-PanelLock::PanelLock(const QString& path) : file_(std::make_unique<QLockFile>(path)) {
-    // Never taken for stale by age: a holder is alive until its process is
-    // gone, which QLockFile finds by the process id it wrote.
-    file_->setStaleLockTime(0);
-}
+PanelLock::PanelLock(const QString& path) : path_(path) {}
 
 PanelLock::~PanelLock() {
     release();
 }
 
-bool PanelLock::acquire(std::chrono::milliseconds wait) {
+#ifdef Q_OS_UNIX
+PanelLock::Result PanelLock::acquire(std::chrono::milliseconds wait) {
+    if (held_) {
+        return Result::Held;
+    }
+    problem_.reset();
+    if (auto problem = folderProblem(QFileInfo(path_).path(), ::getuid())) {
+        problem_ = std::move(problem);
+        return Result::Unusable;
+    }
+    const QByteArray name = native(path_);
+    constexpr int flags = O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    // Readable by all: a lock left by another user of the folder (a root run)
+    // can still be opened to take turns on.
+    fd_ = ::open(name.constData(), O_RDWR | O_CREAT | flags, 0644);
+    if (fd_ < 0 && errno == EACCES) {
+        fd_ = ::open(name.constData(), O_RDONLY | flags);
+    }
+    if (fd_ < 0) {
+        const int error = errno;
+        problem_ = error == ELOOP || error == EISDIR
+                       ? LockProblem{path_, LockProblem::Why::NotAFile, 0}
+                       : LockProblem{path_, LockProblem::Why::System, error};
+        return Result::Unusable;
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        problem_ = LockProblem{path_, LockProblem::Why::NotAFile, 0};
+        release();
+        return Result::Unusable;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            problem_ = LockProblem{path_, LockProblem::Why::System, errno};
+            release();
+            return Result::Unusable;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            release();
+            return Result::Busy;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    held_ = true;
+    return Result::Held;
+}
+
+void PanelLock::release() {
+    if (fd_ >= 0) {
+        ::close(fd_);  // drops the lock with the descriptor
+        fd_ = -1;
+    }
+    held_ = false;
+}
+#else
+PanelLock::Result PanelLock::acquire(std::chrono::milliseconds wait) {
     if (!held_) {
+        file_ = std::make_unique<QLockFile>(path_);
+        file_->setStaleLockTime(0);
         held_ = file_->tryLock(wait);
     }
-    return held_;
+    return held_ ? Result::Held : Result::Busy;
 }
 
 void PanelLock::release() {
@@ -78,3 +193,4 @@ void PanelLock::release() {
         held_ = false;
     }
 }
+#endif

@@ -3,8 +3,11 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include <QString>
+
+#include "LinkOutcome.h"
 
 class QLockFile;
 
@@ -12,20 +15,32 @@ class QLockFile;
 // before it says the panel is busy.
 inline constexpr std::chrono::milliseconds kPanelLockWait{2000};
 
-// The folder of the lock files: the user's runtime folder ($XDG_RUNTIME_DIR),
-// else a folder of this user's own in the temporary folder. Empty when none
-// can be trusted (one another user made): the programs then take no lock.
-QString panelLockFolder();
+// What the choice of the lock's folder depends on; a test gives its own.
+struct LockPlaces {
+    QString runtimeDir;  // $XDG_RUNTIME_DIR, maybe empty
+    QString userRunDir;  // /run/user/<uid>: the same folder when cron has no $XDG_RUNTIME_DIR
+    QString homeDir;     // from the user database, not $HOME: su and sudo keep the caller's
+    QString tempDir;
+    unsigned uid = 0;
+    static LockPlaces ofThisProcess();
+};
+
+// The folder of the lock files, the same for every program of one user
+// whatever its environment: the runtime folder when it is the user's own and
+// writable, else /run/user/<uid> on the same terms, else the user's cache
+// folder, else a folder of the user's own in the temporary folder. Never
+// empty: a folder that cannot be trusted is named by the lock's failure.
+QString panelLockFolder(const LockPlaces& places = LockPlaces::ofThisProcess());
 
 // The lock file of one panel in folder: the virtual panel on socket when one
-// is named, else the USB panel of that instance. Programs that agree on the
-// file take their turns on the panel.
+// is named (by its real path, however it is reached), else the USB panel of
+// that instance. Programs that agree on the file take their turns on the panel.
 QString panelLockPath(const QString& folder, const QString& socket, std::uint32_t instance);
 
 // An advisory lock on one panel, shared by every program of ours: taken
-// around each operation that must not interleave with another program's (a
-// send, a clock read then write). Released on destruction or when the
-// process dies, so a killed program leaves nothing stale behind.
+// around each operation that must not interleave with another program's.
+// The kernel drops it when the holder's process dies, whatever the file
+// holds, so nothing a killed program leaves can keep the panel.
 class PanelLock {
 public:
     explicit PanelLock(const QString& path);
@@ -33,12 +48,18 @@ public:
     PanelLock(const PanelLock&) = delete;
     PanelLock& operator=(const PanelLock&) = delete;
 
-    // Waits up to wait for the panel; true once this program holds it.
-    bool acquire(std::chrono::milliseconds wait = kPanelLockWait);
+    enum class Result { Held, Busy, Unusable };
+    // Waits up to wait for the panel.
+    Result acquire(std::chrono::milliseconds wait = kPanelLockWait);
     void release();
     bool held() const { return held_; }
+    // Why the last acquire found the lock unusable.
+    const std::optional<LockProblem>& problem() const { return problem_; }
 
 private:
-    std::unique_ptr<QLockFile> file_;
+    QString path_;
+    int fd_ = -1;                      // the kept file, locked with flock
+    std::unique_ptr<QLockFile> file_;  // where there is no flock
     bool held_ = false;
+    std::optional<LockProblem> problem_;
 };

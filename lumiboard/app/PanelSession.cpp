@@ -72,8 +72,13 @@ void PanelSession::setLockFile(const QString& path, std::chrono::milliseconds wa
 }
 
 PanelSession::Hold::Hold(PanelSession& session) : session_(session) {
-    if (session_.holds_ == 0 && session_.lock_ && !session_.lock_->acquire(session_.lockWait_)) {
-        return;
+    if (session_.holds_ == 0 && session_.lock_) {
+        const PanelLock::Result result = session_.lock_->acquire(session_.lockWait_);
+        if (result != PanelLock::Result::Held) {
+            failure_ = panelBusy(result == PanelLock::Result::Unusable ? session_.lock_->problem()
+                                                                       : std::nullopt);
+            return;
+        }
     }
     ++session_.holds_;
     held_ = true;
@@ -123,12 +128,21 @@ SendOutcome PanelSession::sendHeld(const QByteArray& text, const Hold& hold,
         SendOutcome outcome;
         outcome.cutChars = std::max<qsizetype>(0, text.size() - kMaxSentChars);
         outcome.failure = hold.failure();
+        tellWhileOpen(whileOpen, outcome);  // the window says it like any failure
         return outcome;
     }
     return ::sendText(*link_, text, whileOpen);
 }
 
 PanelText PanelSession::readText(const WhileOpen<TextRead>& whileOpen) {
+    // A read takes its turn too: the panel answers one program at a time.
+    const Hold hold(*this);
+    if (!hold.held()) {
+        TextRead refused;
+        refused.failure = hold.failure();
+        tellWhileOpen(whileOpen, refused);
+        return {QString(), refused.failure};
+    }
     const TextRead read = ::readText(*link_, whileOpen);
     return {read.ok() ? cp1252::decode(read.text) : QString(), read.failure};
 }
@@ -157,6 +171,13 @@ void PanelSession::takeRecord(const PanelClock& record) {
 }
 
 ClockRead PanelSession::readClock(const WhileOpen<ClockRead>& whileOpen) {
+    const Hold hold(*this);
+    if (!hold.held()) {
+        ClockRead refused;
+        refused.failure = hold.failure();
+        tellWhileOpen(whileOpen, refused);
+        return refused;
+    }
     const ClockRead read = ::readClock(*link_, whileOpen);
     if (read.ok()) {
         takeRecord(read.record);
@@ -235,6 +256,7 @@ ClockWrite PanelSession::writeClock(const PanelClock& record,
         ClockWrite outcome;
         outcome.result = ClockWrite::Result::Failed;
         outcome.failure = hold.failure();
+        tellWhileOpen(whileOpen, outcome);
         return outcome;
     }
     return ::writeClock(*link_, record, whileOpen);

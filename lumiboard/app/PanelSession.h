@@ -97,8 +97,8 @@ public:
     void bind(const UsbApi& api, std::uint32_t instance = 0);
     bool bound() const { return link_.has_value(); }
 
-    // The panel's lock file (panelLockPath()); the sends and clock writes then
-    // take their turn with other programs. Empty: no lock.
+    // The panel's lock file (panelLockPath()); every exchange then takes its
+    // turn with other programs. Empty: no lock.
     void setLockFile(const QString& path, std::chrono::milliseconds wait = kPanelLockWait);
 
     // The panel held across several operations (a clock read, then the write
@@ -113,11 +113,12 @@ public:
         // False when another program kept the panel past the wait.
         bool held() const { return held_; }
         // Why the panel was not held, as an exchange's failure.
-        LinkFailure failure() const { return panelBusy(); }
+        LinkFailure failure() const { return failure_; }
 
     private:
         PanelSession& session_;
         bool held_ = false;
+        LinkFailure failure_;
     };
 
     Presence panelPresent();

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "LinkOutcome.h"
 #include "USB2Lib.h"
 
 // The panel's own French texts, said alike by the window and by lumictl: one
@@ -29,6 +30,10 @@ inline constexpr char16_t kClockWritten[] = u"Heure / Date / Alarme mises à jou
 inline QString text(const char16_t* s) {
     return QString::fromUtf16(s);
 }
+
+// Why the panel's lock could not be taken, naming its file or folder:
+// "verrou du panneau inutilisable : PATH (reason)".
+QString lockProblemText(const LockProblem& problem);
 
 // What binding the USB library met, before the program's verdict; the
 // loader's own reason follows the separator. Empty when it loaded.

@@ -5,9 +5,24 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 #include "PanelClock.h"
+
+// Why the panel's lock could not be taken at all (not because another
+// program holds it).
+struct LockProblem {
+    enum class Why {
+        System,        // a call failed: error says why
+        OthersFolder,  // the folder is another user's
+        OpenFolder,    // other users may write in the folder
+        NotAFile,      // a link, a folder or a device where the lock file goes
+    };
+    QString path;  // the folder or the file
+    Why why = Why::System;
+    int error = 0;
+};
 
 // What went wrong in one exchange with the panel.
 struct LinkFailure {
@@ -25,14 +40,19 @@ struct LinkFailure {
     int error = 0;   // errno the library left; 0 when it gave no reason
     int chunk = 0;   // text send: the chunk that failed, from 1
     int chunks = 0;  // text send: how many chunks the text needed
+    // The panel's lock could not be used: nothing was tried (error is EBUSY
+    // only when another program holds the panel).
+    std::optional<LockProblem> lock;
 };
 
-// Another program of ours kept the panel past the wait: nothing was tried.
-inline LinkFailure panelBusy() {
+// Another program of ours kept the panel past the wait, or the lock could not
+// be taken (problem): nothing was tried.
+inline LinkFailure panelBusy(std::optional<LockProblem> problem = std::nullopt) {
     LinkFailure failure;
     failure.step = LinkFailure::Step::Open;
     failure.transfer = LinkFailure::Step::Write;
-    failure.error = EBUSY;
+    failure.error = problem ? (problem->error != 0 ? problem->error : EPERM) : EBUSY;
+    failure.lock = std::move(problem);
     return failure;
 }
 

@@ -57,6 +57,16 @@ QString failureText(int error, const char16_t* first) {
     return shown;
 }
 
+// The same for an exchange's failure: a lock that could not be used is named.
+QString failureText(const LinkFailure& failure, const char16_t* first) {
+    if (!failure.lock) {
+        return failureText(failure.error, first);
+    }
+    QString line = lockProblemText(*failure.lock);
+    line[0] = line[0].toUpper();
+    return text(first) + u'\n' + line + u'.';
+}
+
 QString n(unsigned value) {
     return QString::number(value);
 }
@@ -82,7 +92,7 @@ bool WindowMessages::askReadMemory() {
 
 void WindowMessages::whileOpen(const SendOutcome& outcome) {
     if (outcome.failure) {
-        dialogs_.error(failureText(outcome.failure->error, kSendFailed));
+        dialogs_.error(failureText(*outcome.failure, kSendFailed));
     }
 }
 
@@ -98,15 +108,15 @@ void WindowMessages::afterSend(const SendOutcome& outcome) {
 
 void WindowMessages::whileOpen(const TextRead& outcome) {
     if (outcome.failure) {
-        dialogs_.error(failureText(outcome.failure->error, kReadTextFailed));
+        dialogs_.error(failureText(*outcome.failure, kReadTextFailed));
     }
 }
 
 void WindowMessages::whileOpen(const ClockRead& outcome) {
     if (outcome.failure) {
         const bool atWrite = outcome.failure->transfer == LinkFailure::Step::Write;
-        dialogs_.error(failureText(outcome.failure->error,
-                                   atWrite ? kClockWriteFailedOnRead : kClockReadFailed));
+        dialogs_.error(
+            failureText(*outcome.failure, atWrite ? kClockWriteFailedOnRead : kClockReadFailed));
         return;
     }
     if (!outcome.timeValid) {
@@ -121,7 +131,7 @@ void WindowMessages::whileOpen(const ClockWrite& outcome) {
     if (!outcome.failure) {
         return;
     }
-    QString shown = failureText(outcome.failure->error, kClockWriteFailed);
+    QString shown = failureText(*outcome.failure, kClockWriteFailed);
     if (outcome.failure->step != LinkFailure::Step::Open) {
         shown += u'\n' + text(kClockMayBeWritten);
     }

@@ -184,6 +184,16 @@ const QList<Case>& cases() {
          {{Kind::Error,
            "Ré-essayez, ou Débranchez & rebranchez la carte !\nPanneau occupé par "
            "un autre programme : réessayez dans un instant."}}},
+        {"send: the panel's lock unusable, named",
+         [](WindowMessages& m) {
+             SendOutcome o;
+             o.failure = panelBusy(LockProblem{"/run/user/7/lumiboard-panel-usb-0.lock",
+                                               LockProblem::Why::NotAFile, 0});
+             m.whileOpen(o);
+         },
+         {{Kind::Error,
+           "Redémarrez , ou rebranchez la carte !\nVerrou du panneau inutilisable : "
+           "/run/user/7/lumiboard-panel-usb-0.lock (ce n'est pas un fichier ordinaire)."}}},
         {"clock unknown",
          [](WindowMessages& m) {
              ClockWrite o;
