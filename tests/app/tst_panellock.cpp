@@ -156,13 +156,21 @@ private slots:
         PanelSession session(clock_);
         session.bind(panel.api());
         session.setLockFile(path, std::chrono::milliseconds(0));
-        const SendOutcome sent = session.sendText(QStringLiteral("x"));
+        // Told while "open", as a failed exchange is: the window says it then.
+        int told = 0;
+        const SendOutcome sent = session.sendText(
+            QStringLiteral("x"), [&told](const SendOutcome& o) { told += o.failure ? 1 : 0; });
+        QCOMPARE(told, 1);
         QVERIFY(sent.failure && sent.failure->lock);
         QVERIFY(sent.failure->error != EBUSY);
         QVERIFY(paneltext::lockProblemText(*sent.failure->lock)
                     .startsWith(QStringLiteral("verrou du panneau inutilisable : ") +
                                 (folderNamed ? folder : path) + QStringLiteral(" (")));
-        QVERIFY(session.readText().failure->lock);
+        QVERIFY(session.readText([&told](const TextRead& o) { told += o.failure ? 1 : 0; })
+                    .failure->lock);
+        QVERIFY(session.readClock([&told](const ClockRead& o) { told += o.failure ? 1 : 0; })
+                    .failure->lock);
+        QCOMPARE(told, 3);
         QVERIFY(panel.received.isEmpty());
     }
 
