@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <thread>
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -167,7 +168,31 @@ PanelLock::Result PanelLock::acquire(std::chrono::milliseconds wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     held_ = true;
+    // Only for a person asking who holds the panel: the lock is the flock.
+    const QByteArray holder = QByteArray::number(qint64(::getpid())) + ' ' +
+                              QFile::encodeName(QCoreApplication::applicationName()) + '\n';
+    if (::ftruncate(fd_, 0) == 0) {
+        (void)!::pwrite(fd_, holder.constData(), std::size_t(holder.size()), 0);
+    }
     return Result::Held;
+}
+
+std::optional<LockHolder> panelLockHolder(const QString& path) {
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    std::optional<LockHolder> holder;
+    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+        char buffer[256] = {};
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer - 1, 0);
+        const QList<QByteArray> words = QByteArray(buffer, n > 0 ? int(n) : 0).trimmed().split(' ');
+        holder = LockHolder{};
+        holder->pid = words.value(0).toLongLong();
+        holder->program = QFile::decodeName(words.value(1));
+    }
+    ::close(fd);
+    return holder;
 }
 
 void PanelLock::release() {
@@ -178,6 +203,10 @@ void PanelLock::release() {
     held_ = false;
 }
 #else
+std::optional<LockHolder> panelLockHolder(const QString&) {
+    return std::nullopt;
+}
+
 PanelLock::Result PanelLock::acquire(std::chrono::milliseconds wait) {
     if (!held_) {
         file_ = std::make_unique<QLockFile>(path_);

@@ -37,6 +37,14 @@ QString panelLockFolder(const LockPlaces& places = LockPlaces::ofThisProcess());
 // that instance. Programs that agree on the file take their turns on the panel.
 QString panelLockPath(const QString& folder, const QString& socket, std::uint32_t instance);
 
+// Who holds a panel's lock now, as the holder wrote it in the file; nothing
+// when nobody holds it (or the file says nothing readable).
+struct LockHolder {
+    qint64 pid = 0;
+    QString program;
+};
+std::optional<LockHolder> panelLockHolder(const QString& path);
+
 // An advisory lock on one panel, shared by every program of ours: taken
 // around each operation that must not interleave with another program's.
 // The kernel drops it when the holder's process dies, whatever the file

@@ -249,6 +249,11 @@ private slots:
         char got = 0;
         QCOMPARE(::read(ends[0], &got, 1), ssize_t(1));
         QCOMPARE(got, 'h');
+        // Who holds it, for a person asking.
+        const auto holder = panelLockHolder(path);
+        QVERIFY(holder);
+        QCOMPARE(holder->pid, qint64(child));
+        QCOMPARE(holder->program, QCoreApplication::applicationName());
         FakePanel panel;
         panel.reply = reportOf({0xAA, 9, 5, 0, 14, 7, 0x07, 0xD9, 7, 30, 1});
         PanelSession session(clock_);
@@ -262,6 +267,7 @@ private slots:
         int status = 0;
         QCOMPARE(waitpid(child, &status, 0), child);
         QCOMPARE(WEXITSTATUS(status), 0);
+        QVERIFY(!panelLockHolder(path));
     }
 
     // A socket reached through a link or a relative name shares its lock.
