@@ -21,8 +21,9 @@ const QHash<QString, Command> kCommands = {
 // Options seen anywhere on the line, checked against the command afterwards.
 struct Seen {
     bool help = false, version = false, json = false, replace = false, sync = false;
-    bool verify = false, quiet = false, bell = false;
+    bool verify = false, quiet = false, bell = false, translit = false, full = false;
     std::optional<QString> virtualSocket, instance, file, set, ifDrift, at, seconds, png;
+    std::optional<QString> passFor;
     QStringList positionals;
 };
 
@@ -53,6 +54,7 @@ std::optional<UsageError> collect(const QStringList& args, Seen& seen) {
                                          : name == QStringLiteral("--at")       ? &seen.at
                                          : name == QStringLiteral("--seconds")  ? &seen.seconds
                                          : name == QStringLiteral("--png")      ? &seen.png
+                                         : name == QStringLiteral("--for")      ? &seen.passFor
                                                                                 : nullptr;
         if (valued != nullptr) {
             if (!inlineValue && i + 1 >= args.size()) {
@@ -69,8 +71,10 @@ std::optional<UsageError> collect(const QStringList& args, Seen& seen) {
                      : name == QStringLiteral("--verify")  ? &seen.verify
                      : name == QStringLiteral("--quiet") || name == QStringLiteral("-q")
                          ? &seen.quiet
-                     : name == QStringLiteral("--bell") ? &seen.bell
-                                                        : nullptr;
+                     : name == QStringLiteral("--bell")     ? &seen.bell
+                     : name == QStringLiteral("--translit") ? &seen.translit
+                     : name == QStringLiteral("--full")     ? &seen.full
+                                                            : nullptr;
         if (flag == nullptr || inlineValue) {
             return UsageError{QStringLiteral("option inconnue : ") + arg};
         }
@@ -126,6 +130,23 @@ std::optional<QDateTime> parseClockArgument(const QString& text) {
     return value;
 }
 
+std::optional<std::chrono::seconds> parseDuration(const QString& text) {
+    static constexpr std::pair<char16_t, qint64> kUnits[] = {{u's', 1}, {u'm', 60}, {u'h', 3600}};
+    qint64 unit = 1;
+    QString number = text;
+    for (const auto& [suffix, seconds] : kUnits) {
+        if (text.endsWith(QChar(suffix))) {
+            unit = seconds;
+            number.chop(1);
+        }
+    }
+    const auto value = wholeNumber(number, 0, 86400 / unit);
+    if (!value || number.isEmpty() || !number[0].isDigit()) {
+        return std::nullopt;
+    }
+    return std::chrono::seconds(*value * unit);
+}
+
 std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
     Seen seen;
     if (auto error = collect(args, seen)) {
@@ -174,6 +195,9 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
           onlyFor(seen.file.has_value(), "--file", send || preview,
                   QStringLiteral("send et preview")),
           onlyFor(seen.verify, "--verify", send, quoted("send")),
+          onlyFor(seen.translit, "--translit", send || preview, QStringLiteral("send et preview")),
+          onlyFor(seen.passFor.has_value(), "--for", send, quoted("send")),
+          onlyFor(seen.full, "--full", inv.command == Command::Read, quoted("read")),
           onlyFor(seen.sync, "--sync", clock, quoted("clock")),
           onlyFor(seen.set.has_value(), "--set", clock, quoted("clock")),
           onlyFor(seen.ifDrift.has_value(), "--if-drift", clock && seen.sync,
@@ -192,6 +216,17 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
     inv.quiet = seen.quiet;
     inv.replace = seen.replace;
     inv.verify = seen.verify;
+    inv.translit = seen.translit;
+    inv.full = seen.full;
+    if (seen.passFor) {
+        inv.passFor = parseDuration(*seen.passFor);
+        if (!inv.passFor) {
+            return UsageError{
+                QStringLiteral("durée incorrecte : %1 (attendu par exemple 30s, 5m ou 1h, "
+                               "24 h au plus)")
+                    .arg(quoted(*seen.passFor))};
+        }
+    }
     inv.bell = seen.bell;
     if (seen.ifDrift) {
         const auto value = wholeNumber(*seen.ifDrift, 0, 86400 * 366);
@@ -303,7 +338,10 @@ QString usageText() {
                "                            (entrée standard ou fichier : %3 Kio au plus)\n"
                "  send --verify ...         relit ensuite le texte et le compare (code 1\n"
                "                            s'il diffère)\n"
-               "  read                      affiche le texte du panneau\n"
+               "  send --for DURÉE ...      message de passage (30s, 5m, 1h) : le texte\n"
+               "                            d'avant revient ensuite, vérifié\n"
+               "  read                      affiche le texte du panneau (62 caractères au plus)\n"
+               "  read --full               le texte entier, quand le dernier envoi le dit\n"
                "  clock                     affiche l'heure, la date et le réveil du panneau\n"
                "  clock --sync              met le panneau à l'heure de cet ordinateur\n"
                "  clock --sync --if-drift S seulement s'il est décalé de plus de S secondes\n"
@@ -323,13 +361,15 @@ QString usageText() {
                "  --replace                 send : remplace par « ? » les caractères que\n"
                "                            le panneau ne connaît pas et les caractères de\n"
                "                            contrôle (sinon refus)\n"
+               "  --translit                send, preview : l'orthographe la plus proche\n"
+               "                            (Ł → L, ő → o), « ? » faute de mieux\n"
                "  --virtual SOCKET          panneau virtuel (panelsim) : comme %2\n"
                "  --instance N              le N-ième panneau branché (0 = le premier)\n"
                "  -h, --help                cette aide\n"
                "  --version                 la version\n"
                "\n"
                "Codes de sortie : 0 fait, 1 échec du panneau, 2 usage, 3 pas de panneau,\n"
-               "4 librairie introuvable.\n")
+               "4 bibliothèque introuvable.\n")
         .arg(kMaxSentChars)
         .arg(QStringLiteral(MPUSBAPI_VIRTUAL_VARIABLE))
         .arg(kMaxInputBytes / 1024);

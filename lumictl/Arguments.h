@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <variant>
@@ -28,7 +29,12 @@ struct Invocation {
     QString text;      // Words: the words joined by single blanks
     QString fileName;  // File
     bool replace = false;
-    bool verify = false;  // send: read the text back and compare
+    bool verify = false;    // send: read the text back and compare
+    bool translit = false;  // the nearest spelling of what the code page lacks
+    std::optional<std::chrono::seconds> passFor;  // send --for: put the earlier text back after
+
+    // read
+    bool full = false;  // the whole text, completed by the record of our last send
 
     // preview
     std::optional<qint64> atTick;    // one frame, after that many ticks
@@ -62,6 +68,10 @@ std::optional<AlarmTime> parseAlarmArgument(const QString& text);
 
 // "YYYY-MM-DD HH:MM:SS" (or with a "T" between date and time), local time.
 std::optional<QDateTime> parseClockArgument(const QString& text);
+
+// A duration as send --for takes it: a whole number and s, m or h ("30s",
+// "5m", "1h"; a bare number is seconds), 0 to 24 hours.
+std::optional<std::chrono::seconds> parseDuration(const QString& text);
 
 // The --help text.
 QString usageText();

@@ -39,6 +39,7 @@ private:
     int connect();
     std::optional<QString> message(int& exitCode);
     int send();
+    int sendPassing(const QString& text);
     int read();
     // The panel's clock, its warnings said; a failure said too.
     ClockRead readClock();
@@ -118,7 +119,7 @@ std::optional<QString> Run::message(int& exitCode) {
         return std::nullopt;
     }
     const TextAdmission admitted =
-        admitText(text, inv_.replace ? Unsendable::Replace : Unsendable::Refuse);
+        admitText(text, inv_.replace ? Unsendable::Replace : Unsendable::Refuse, inv_.translit);
     if (const auto* refused = std::get_if<RefusedCharacter>(&admitted)) {
         complain(refusalMessage(*refused));
         return std::nullopt;
@@ -135,6 +136,9 @@ int Run::send() {
     }
     if ((code = connect()) != kExitDone) {
         return code;
+    }
+    if (inv_.passFor) {
+        return sendPassing(*text);
     }
     std::optional<VerifiedSend> checked;
     if (inv_.verify) {
@@ -170,7 +174,79 @@ int Run::send() {
     return verified.value_or(true) ? kExitDone : kExitFailed;
 }
 
+// The message shows for a while, then the panel gets its earlier text back;
+// the wait holds no lock, so other programs may use the panel meanwhile.
+int Run::sendPassing(const QString& text) {
+    const PassingStart start = session_.startPassing(text);
+    if (!start.earlier.ok()) {
+        return failed(Operation::ReadText, *start.earlier.read.failure);
+    }
+    const SendOutcome& sent = start.sent.sent;
+    if (sent.failure) {
+        const int code = failed(Operation::Send, *sent.failure);
+        if (sent.failure->chunks > 1) {
+            complain(sendInterruptedMessage());
+        }
+        return code;
+    }
+    if (start.sent.readBackFailure) {
+        complain(verifyFailedMessage(*start.sent.readBackFailure));
+    } else if (start.sent.difference) {
+        complain(verifyMismatchMessage(*start.sent.difference));
+    }
+    if (sent.cutChars > 0) {
+        complain(textCutMessage(sent.cutChars));
+    }
+    if (!inv_.json && !inv_.quiet) {
+        show(passingMessage(*inv_.passFor).toUtf8() + '\n');
+    }
+    if (seams_.waitFor) {
+        seams_.waitFor(*inv_.passFor);
+    }
+    const PassingEnd end = session_.endPassing(text, start.earlier);
+    if (inv_.json) {
+        output_.out += passingJson(start, end);
+    }
+    if (!end.now.ok() || (end.stillShown && !end.restored.sent.ok())) {
+        failed(Operation::Send, end.now.ok() ? *end.restored.sent.failure : *end.now.failure);
+        complain(restoreFailedMessage(start.earlier.text));
+        return kExitFailed;
+    }
+    if (!end.stillShown) {
+        complain(notRestoredMessage());
+        return kExitDone;
+    }
+    if (!end.restored.verified()) {
+        if (end.restored.readBackFailure) {
+            complain(verifyFailedMessage(*end.restored.readBackFailure));
+        } else {
+            complain(verifyMismatchMessage(*end.restored.difference));
+        }
+        complain(restoreFailedMessage(start.earlier.text));
+        return kExitFailed;
+    }
+    if (!inv_.json) {
+        say(restoredMessage(start.earlier));
+    }
+    return kExitDone;
+}
+
 int Run::read() {
+    if (inv_.full) {
+        const WholeText whole = session_.readWholeText();
+        if (!whole.ok()) {
+            return failed(Operation::ReadText, *whole.read.failure);
+        }
+        if (inv_.json) {
+            output_.out += wholeTextJson(whole.text, whole.complete);
+        } else {
+            say(output_.terminal ? terminalSafe(whole.text) : whole.text);
+            if (!whole.complete) {
+                complain(notWholeMessage());
+            }
+        }
+        return kExitDone;
+    }
     const PanelText read = session_.readText();
     if (read.failure) {
         return failed(Operation::ReadText, *read.failure);

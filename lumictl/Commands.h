@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 #include <QByteArray>
@@ -41,6 +42,9 @@ struct CommandSeams {
     QString programDir;
     // The virtual panel's socket the library is pointed at; empty: the USB panel.
     QString virtualSocket;
+    // send --for: waits that long, or less when the user interrupts (Ctrl+C,
+    // SIGTERM); none: no wait.
+    std::function<void(std::chrono::seconds)> waitFor;
 };
 
 // Runs one command on the session. Returns the exit code.

@@ -71,6 +71,20 @@ QByteArray textJson(const QString& text) {
     return escaped.toUtf8();
 }
 
+QByteArray wholeTextJson(const QString& text, bool complete) {
+    QByteArray json = textJson(text);
+    json.chop(2);  // "}\n": the text's own escaping is kept
+    return json + ",\"complete\":" + (complete ? "true" : "false") + "}\n";
+}
+
+QByteArray passingJson(const PassingStart& start, const PassingEnd& end) {
+    return line({{"sent", start.sent.sent.sentChars},
+                 {"cut", start.sent.sent.cutChars},
+                 {"restored", end.stillShown && end.restored.verified()},
+                 {"overtaken", end.now.ok() && !end.stillShown},
+                 {"earlier_complete", start.earlier.complete}});
+}
+
 QByteArray clockJson(const PanelClock& clock, bool timeValid, bool dateValid,
                      std::optional<qint64> driftSeconds) {
     return line(
@@ -269,4 +283,32 @@ QString unreadablePictureMessage(const QString& path) {
 
 QString unwritableFileMessage(const QString& path, const QString& reason) {
     return QStringLiteral("écriture impossible de %1 : %2").arg(path, reason);
+}
+
+QString passingMessage(std::chrono::seconds duration) {
+    return QStringLiteral(
+               "message de passage envoyé pour %1 s ; le texte d'avant reviendra ensuite")
+        .arg(duration.count());
+}
+
+QString notWholeMessage() {
+    return QStringLiteral(
+        "seuls les 62 premiers caractères sont connus : le texte vient d'un envoi dont "
+        "lumictl n'a pas la trace");
+}
+
+QString restoredMessage(const WholeText& earlier) {
+    return earlier.complete ? QStringLiteral("texte d'avant remis")
+                            : QStringLiteral(
+                                  "texte d'avant remis (ses 62 premiers caractères "
+                                  "seulement : le reste n'était pas connu)");
+}
+
+QString notRestoredMessage() {
+    return QStringLiteral(
+        "le panneau affiche un autre texte depuis : il le garde, le texte d'avant n'est pas remis");
+}
+
+QString restoreFailedMessage(const QString& earlier) {
+    return QStringLiteral("le texte d'avant n'a pas pu être remis ; il faudrait : %1").arg(earlier);
 }

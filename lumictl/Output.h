@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 #include <optional>
 
 #include <QDateTime>
@@ -10,6 +12,7 @@
 
 #include "LinkOutcome.h"
 #include "PanelClock.h"
+#include "PanelSession.h"
 #include "SystemErrors.h"
 #include "TextAdmission.h"
 #include "USB2Lib.h"
@@ -23,6 +26,10 @@ QString alarmText(const PanelClock& clock);
 // The --json documents, one line each.
 QByteArray statusJson(bool present, quint32 instance);
 QByteArray textJson(const QString& text);
+// read --full: the text and whether it is all the panel holds.
+QByteArray wholeTextJson(const QString& text, bool complete);
+// send --for: what was sent and whether the earlier text went back.
+QByteArray passingJson(const PassingStart& start, const PassingEnd& end);
 QByteArray clockJson(const PanelClock& clock, bool timeValid, bool dateValid,
                      std::optional<qint64> driftSeconds = std::nullopt);
 // A send: what went, what was cut, and whether the read-back matched (none:
@@ -53,6 +60,16 @@ QString textSentMessage();
 QString textCutMessage(qsizetype cutChars);
 // A send failed after its first chunk: the panel may keep part of the new text.
 QString sendInterruptedMessage();
+// send --for, after the send: how long the message stays.
+QString passingMessage(std::chrono::seconds duration);
+// read --full of a long text no record completes.
+QString notWholeMessage();
+// The earlier text put back; only its start when no record knew the rest.
+QString restoredMessage(const WholeText& earlier);
+// Another send came while the message was passing: it stays.
+QString notRestoredMessage();
+// The earlier text could not be put back: the one that should be there.
+QString restoreFailedMessage(const QString& earlier);
 // A clock read's warnings about out of range values, in the panel's order.
 QStringList clockWarnings(const ClockRead& read);
 QString clockWrittenMessage();

@@ -1,5 +1,9 @@
 // lumictl: the panel from the command line, on lumiboard's own session core.
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <ctime>
 
 #include <unistd.h>
 
@@ -13,6 +17,38 @@ namespace {
 
 void write(std::FILE* stream, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+// The signals that end a passing message early: it still puts the earlier
+// text back. Blocked from the start, so one that comes during the send is
+// taken by the wait, not by the default action.
+sigset_t endingSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+void waitOrSignal(std::chrono::seconds duration) {
+    const sigset_t set = endingSignals();
+    const auto end = std::chrono::steady_clock::now() + duration;
+    for (;;) {
+        const auto left = end - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero()) {
+            return;
+        }
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec timeout{static_cast<time_t>(ns / 1000000000),
+                               static_cast<long>(ns % 1000000000)};
+        if (sigtimedwait(&set, nullptr, &timeout) > 0) {
+            return;  // interrupted: the earlier text goes back at once
+        }
+        if (errno != EINTR && errno != EAGAIN) {
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -34,6 +70,11 @@ int main(int argc, char** argv) {
         qputenv(MPUSBAPI_VIRTUAL_VARIABLE, inv.virtualSocket->toLocal8Bit());
     }
 
+    if (inv.passFor) {
+        const sigset_t set = endingSignals();
+        sigprocmask(SIG_BLOCK, &set, nullptr);
+    }
+
     // Only for the program's folder, where the USB library is looked for first.
     QCoreApplication app(argc, argv);
     const QString programDir = QCoreApplication::applicationDirPath();
@@ -41,8 +82,10 @@ int main(int argc, char** argv) {
     UsbLibrary usb;  // loaded once, kept until the process ends
     PanelSession session(clock);
     // One operation at a time per panel, with lumiboard and other lumictl runs.
-    session.setLockFile(panelLockPath(
-        panelLockFolder(), qEnvironmentVariable(MPUSBAPI_VIRTUAL_VARIABLE), inv.instance));
+    const QString socket = qEnvironmentVariable(MPUSBAPI_VIRTUAL_VARIABLE);
+    session.setLockFile(panelLockPath(panelLockFolder(), socket, inv.instance));
+    // The whole text of each send, for read --full and passing messages.
+    session.setMemoryFile(panelMemoryPath(panelMemoryFolder(), socket, inv.instance));
     CommandOutput output;
     output.terminal = isatty(fileno(stdout)) != 0;
     output.colour =
@@ -54,7 +97,7 @@ int main(int argc, char** argv) {
     const int code =
         runCommand(inv, session,
                    {[&usb, &programDir] { return usb.load(usbLibraryFileName(), {}, programDir); },
-                    clock, programDir, qEnvironmentVariable(MPUSBAPI_VIRTUAL_VARIABLE)},
+                    clock, programDir, socket, waitOrSignal},
                    output);
     if (!(inv.quiet && code == kExitDone)) {
         write(stdout, output.out);

@@ -96,25 +96,25 @@ QString panelLockFolder(const LockPlaces& places) {
 #endif
 }
 
-QString panelLockPath(const QString& folder, const QString& socket, std::uint32_t instance) {
-    QString name;
-    if (!socket.isEmpty()) {
-        // One virtual panel per socket, however it is named: a link to it,
-        // or a relative name, leads to the same lock.
-        const QFileInfo info(socket);
-        QString real = info.canonicalFilePath();
-        if (real.isEmpty()) {
-            const QString where = QFileInfo(info.absolutePath()).canonicalFilePath();
-            real = (where.isEmpty() ? info.absolutePath() : where) + u'/' + info.fileName();
-        }
-        name =
-            QStringLiteral("lumiboard-panel-virtual-") +
-            QString::fromLatin1(
-                QCryptographicHash::hash(real.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
-    } else {
-        name = QStringLiteral("lumiboard-panel-usb-%1").arg(instance);
+QString panelFileName(const QString& socket, std::uint32_t instance) {
+    if (socket.isEmpty()) {
+        return QStringLiteral("lumiboard-panel-usb-%1").arg(instance);
     }
-    return QDir(folder).filePath(name + QStringLiteral(".lock"));
+    // One virtual panel per socket, however it is named: a link to it, or a
+    // relative name, leads to the same files.
+    const QFileInfo info(socket);
+    QString real = info.canonicalFilePath();
+    if (real.isEmpty()) {
+        const QString where = QFileInfo(info.absolutePath()).canonicalFilePath();
+        real = (where.isEmpty() ? info.absolutePath() : where) + u'/' + info.fileName();
+    }
+    return QStringLiteral("lumiboard-panel-virtual-") +
+           QString::fromLatin1(
+               QCryptographicHash::hash(real.toUtf8(), QCryptographicHash::Sha1).toHex().left(16));
+}
+
+QString panelLockPath(const QString& folder, const QString& socket, std::uint32_t instance) {
+    return QDir(folder).filePath(panelFileName(socket, instance) + QStringLiteral(".lock"));
 }
 
 PanelLock::PanelLock(const QString& path) : path_(path) {}

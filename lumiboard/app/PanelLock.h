@@ -32,6 +32,11 @@ struct LockPlaces {
 // empty: a folder that cannot be trusted is named by the lock's failure.
 QString panelLockFolder(const LockPlaces& places = LockPlaces::ofThisProcess());
 
+// The name files about one panel share: the virtual panel on socket when one
+// is named (by its real path, however it is reached), else the USB panel of
+// that instance.
+QString panelFileName(const QString& socket, std::uint32_t instance);
+
 // The lock file of one panel in folder: the virtual panel on socket when one
 // is named (by its real path, however it is reached), else the USB panel of
 // that instance. Programs that agree on the file take their turns on the panel.

@@ -71,6 +71,13 @@ void PanelSession::setLockFile(const QString& path, std::chrono::milliseconds wa
     }
 }
 
+void PanelSession::setMemoryFile(const QString& path) {
+    memory_.reset();
+    if (!path.isEmpty()) {
+        memory_.emplace(path);
+    }
+}
+
 PanelSession::Hold::Hold(PanelSession& session) : session_(session) {
     if (session_.holds_ == 0 && session_.lock_) {
         const PanelLock::Result result = session_.lock_->acquire(session_.lockWait_);
@@ -131,7 +138,15 @@ SendOutcome PanelSession::sendHeld(const QByteArray& text, const Hold& hold,
         tellWhileOpen(whileOpen, outcome);  // the window says it like any failure
         return outcome;
     }
-    return ::sendText(*link_, text, whileOpen);
+    const SendOutcome sent = ::sendText(*link_, text, whileOpen);
+    if (memory_) {
+        if (sent.ok()) {
+            memory_->record(cp1252::decode(text.left(kMaxSentChars)));
+        } else if (sent.sentChars > 0) {
+            memory_->forget();  // half new, half old: nobody knows the rest
+        }
+    }
+    return sent;
 }
 
 PanelText PanelSession::readText(const WhileOpen<TextRead>& whileOpen) {
@@ -161,6 +176,60 @@ VerifiedSend PanelSession::sendVerified(const QString& text) {
         outcome.difference = readBackDifference(text, back.text);
     }
     return outcome;
+}
+
+WholeText PanelSession::readWholeText() {
+    WholeText whole;
+    const Hold hold(*this);
+    if (!hold.held()) {
+        whole.read.failure = hold.failure();
+        return whole;
+    }
+    whole.read = readText();
+    if (!whole.read.ok()) {
+        return whole;
+    }
+    whole.text = whole.read.text;
+    if (const auto recorded =
+            wholeTextFromRecord(whole.read.text, memory_ ? memory_->recorded() : std::nullopt)) {
+        whole.text = *recorded;
+        whole.fromRecord = true;
+    }
+    // A read shorter than a report's payload is the whole text.
+    whole.complete = whole.fromRecord || whole.read.text.size() < kChunkChars;
+    return whole;
+}
+
+PassingStart PanelSession::startPassing(const QString& text) {
+    PassingStart start;
+    const Hold hold(*this);
+    if (!hold.held()) {
+        start.earlier.read.failure = hold.failure();
+        return start;
+    }
+    start.earlier = readWholeText();
+    if (start.earlier.ok()) {
+        start.sent = sendVerified(text);
+    }
+    return start;
+}
+
+PassingEnd PanelSession::endPassing(const QString& passing, const WholeText& earlier) {
+    PassingEnd end;
+    const Hold hold(*this);
+    if (!hold.held()) {
+        end.now.failure = hold.failure();
+        return end;
+    }
+    end.now = readText();
+    if (!end.now.ok()) {
+        return end;
+    }
+    end.stillShown = !readBackDifference(passing, end.now.text);
+    if (end.stillShown) {
+        end.restored = sendVerified(earlier.text);
+    }
+    return end;
 }
 
 void PanelSession::takeRecord(const PanelClock& record) {

@@ -12,6 +12,7 @@
 #include "PanelClock.h"
 #include "PanelLink.h"
 #include "PanelLock.h"
+#include "PanelMemory.h"
 #include "PanelRules.h"
 #include "UsbApi.h"
 
@@ -69,6 +70,32 @@ struct VerifiedSend {
     bool verified() const { return sent.ok() && !readBackFailure && !difference; }
 };
 
+// The panel's whole text, as far as it can be known: a read gives its first
+// 62 characters, the record of our programs' last send the rest.
+struct WholeText {
+    PanelText read;           // the characters read, or the failure
+    QString text;             // the whole text known; the read's when no record matches
+    bool complete = false;    // text is all the panel holds
+    bool fromRecord = false;  // the record of our last send says the rest
+    bool ok() const { return read.ok(); }
+};
+
+// A passing message put on the panel: what it showed before, and the send.
+struct PassingStart {
+    WholeText earlier;  // failed: nothing was sent
+    VerifiedSend sent;
+    bool ok() const { return earlier.ok() && sent.verified(); }
+};
+
+// The end of a passing message: the earlier text put back, verified, unless
+// the panel no longer shows the passing one (another send since wins).
+struct PassingEnd {
+    PanelText now;  // what the panel showed at the end, or the failure
+    bool stillShown = false;
+    VerifiedSend restored;  // when it still showed the passing message
+    bool ok() const { return now.ok() && (!stillShown || restored.verified()); }
+};
+
 // A change of the panel's clock made on the panel's own record: read, changed,
 // written, the panel held throughout, so the fields not changed stay the
 // panel's and no other program's change falls in between.
@@ -101,6 +128,10 @@ public:
     // turn with other programs. Empty: no lock.
     void setLockFile(const QString& path, std::chrono::milliseconds wait = kPanelLockWait);
 
+    // Where the whole text of each send is recorded (panelMemoryPath()), so
+    // that a read can be completed. Empty: no record.
+    void setMemoryFile(const QString& path);
+
     // The panel held across several operations (a clock read, then the write
     // built on it), so no other program of ours comes in between. Operations
     // inside a hold take no lock of their own.
@@ -131,6 +162,14 @@ public:
     PanelText readText(const WhileOpen<TextRead>& whileOpen = {});
     // The text sent, then read back and compared with what a read can return.
     VerifiedSend sendVerified(const QString& text);
+    // A read completed by the record when the record's start is what it read.
+    WholeText readWholeText();
+    // A passing message: the whole earlier text read, then text sent and
+    // verified, under one hold. Nothing is held between start and end.
+    PassingStart startPassing(const QString& text);
+    // Puts start's earlier text back, verified, when the panel still shows
+    // the passing text; under one hold.
+    PassingEnd endPassing(const QString& passing, const WholeText& earlier);
 
     // Reads the panel's clock into the record and the alarm menu.
     ClockRead readClock(const WhileOpen<ClockRead>& whileOpen = {});
@@ -183,6 +222,7 @@ private:
 
     const Clock& pcClock_;
     std::optional<PanelLock> lock_;
+    std::optional<PanelMemory> memory_;
     std::chrono::milliseconds lockWait_ = kPanelLockWait;
     int holds_ = 0;                  // nested holds of the lock
     std::optional<PanelLink> link_;  // exists once the library is bound

@@ -15,10 +15,12 @@ enum class Unsendable {
 };
 
 // A text every character of which the panel can take (Windows-1252, no
-// control character), with how many were replaced to get there.
+// control character), with how many were replaced by "?" or given their
+// nearest spelling to get there.
 struct AdmittedText {
     QString text;
     qsizetype replaced = 0;
+    qsizetype transliterated = 0;
 };
 // The first character the panel cannot take.
 struct RefusedCharacter {
@@ -30,5 +32,7 @@ using TextAdmission = std::variant<AdmittedText, RefusedCharacter>;
 
 // Which characters of a Unicode text the panel can take. A control character
 // would act on the firmware or on whoever reads the text back on a terminal,
-// and a zero would end the text early.
-TextAdmission admitText(const QString& text, Unsendable policy);
+// and a zero would end the text early. With transliterate, a character the
+// code page lacks takes its nearest spelling in it (Ł→L, ő→o, Москва→Moskva)
+// and one that has none becomes "?"; the policy then applies to controls only.
+TextAdmission admitText(const QString& text, Unsendable policy, bool transliterate = false);

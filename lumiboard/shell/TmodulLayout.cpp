@@ -119,6 +119,7 @@ Tmodul::Tmodul(TmodulSeams seams, QWidget* parent)
       session_(seams.clock, seams.beeper, seams.imageDir, seams.programDir),
       accelerators_(new MenuAccelerators(this)) {
     session_.panel().setLockFile(seams.panelLockFile);
+    session_.panel().setMemoryFile(seams.panelMemoryFile);
     setObjectName(QStringLiteral("modul"));
     setWindowTitle(QString::fromUtf16(kWindowTitle));
     setWindowIcon(QIcon(usbTridentPicture(false)));

@@ -40,6 +40,8 @@ struct TmodulSeams {
     // The panel's lock file, shared with the other programs (panelLockPath());
     // empty: none.
     QString panelLockFile = {};
+    // Where the whole text of each send is recorded (panelMemoryPath()); empty: nowhere.
+    QString panelMemoryFile = {};
 };
 
 // The main window: builds the controls (TmodulLayout.cpp) and, in its handlers

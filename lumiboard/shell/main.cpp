@@ -24,12 +24,13 @@ int main(int argc, char* argv[]) {
     SystemClock clock;
     SystemBeeper beeper;
     UsbLibrary usb;  // loaded once, kept until the process ends
-    // Sends and clock writes take their turn with lumictl on the same panel.
-    const QString lockFile =
-        panelLockPath(panelLockFolder(), qEnvironmentVariable(MPUSBAPI_VIRTUAL_VARIABLE), 0);
+    // Every exchange takes its turn with lumictl on the same panel, and each
+    // send is recorded whole for lumictl's passing messages.
+    const QString socket = qEnvironmentVariable(MPUSBAPI_VIRTUAL_VARIABLE);
     Tmodul modul({dialogs, clock, beeper,
                   [&usb, programDir] { return usb.load(usbLibraryFileName(), {}, programDir); },
-                  QString(), programDir, lockFile});
+                  QString(), programDir, panelLockPath(panelLockFolder(), socket, 0),
+                  panelMemoryPath(panelMemoryFolder(), socket, 0)});
     routeAltKeys(app, modul);
     if (!modul.FormCreate()) {
         return 1;

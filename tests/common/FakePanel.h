@@ -47,6 +47,8 @@ struct FakePanel {
     int openErrno = 0;           // nonzero: opens fail with it, as for a device not ours
     int countErrno = 0;          // errno a count of 0 leaves
     Report reply{};
+    // A text send's first chunk becomes the reply, as a read then returns it.
+    bool echoText = false;
 
     // Observations
     QStringList log;
@@ -126,6 +128,11 @@ struct FakePanel {
             Report r;
             std::memcpy(r.data(), data, r.size());
             p.received << r;
+            if (p.echoText && r[0] == 0x58 && r[1] == 0) {
+                p.reply = r;
+                p.reply[0] = 0xAA;
+                p.reply[1] = 0;
+            }
             *transferred = 64;
             return 1;
         };
