@@ -1,6 +1,7 @@
 // Whole-process timings of lumictl against panelsim through the real library:
 // `lumictl read`, `lumictl send` of 199 characters with and without --verify,
-// and `lumictl preview --at 100`, from spawn to exit.
+// `lumictl preview --at 100` and `send --for 0s` (a passing message that is
+// put back at once), from spawn to exit.
 //   build/bench/lumictl_time [runs]     (LUMI_BIN_DIR defaults to build/bin)
 
 #include <algorithm>
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
     }
 
     // The machine's own cost of a process, and of loading lumictl without a panel call.
-    std::vector<double> empty, version, send, verified, read, preview;
+    std::vector<double> empty, version, send, verified, read, preview, passing;
     for (int i = 0; i < runs; ++i) {
         empty.push_back(timeRun({"/bin/true"}));
         version.push_back(timeRun({lumictl, "--version"}));
@@ -37,9 +38,13 @@ int main(int argc, char** argv) {
         verified.push_back(timeRun({lumictl, "--virtual", socket, "send", "--verify", text}));
         read.push_back(timeRun({lumictl, "--virtual", socket, "read"}));
         preview.push_back(timeRun({lumictl, "preview", "--at", "100", "#IBonjour #H"}));
+        // A passing message: read, send, verify, no wait, read, restore, verify.
+        passing.push_back(
+            timeRun({lumictl, "--virtual", socket, "send", "--for", "0s", "Livraison"}));
     }
     const bool ok = report("/bin/true", empty) & report("lumictl --version", version) &
                     report("lumictl send (199)", send) & report("send --verify (199)", verified) &
-                    report("lumictl read", read) & report("preview --at 100", preview);
+                    report("lumictl read", read) & report("preview --at 100", preview) &
+                    report("send --for 0s", passing);
     return ok ? 0 : 1;
 }
