@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -13,7 +14,6 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #else
@@ -136,25 +136,22 @@ Target judgeLink(const std::string& path) {
     if (link.st_uid != ::geteuid() || (targetThere && target.st_uid != ::geteuid())) {
         return {path, Refusal::ForeignLink, 0};
     }
-    // The link is kept: its target is the file replaced.
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr) {
-        // A dangling link of the user's own: the file it names is made.
-        std::string buffer(PATH_MAX, '\0');
-        const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size() - 1);
-        if (n < 0) {
-            return {path, std::nullopt, errno};
-        }
-        buffer.resize(std::size_t(n));
-        if (!buffer.empty() && buffer[0] != '/') {
-            buffer = folderOf(path) + '/' + buffer;
-        }
-        return judgeLink(buffer).refusal ? Target{path, Refusal::ForeignLink, 0}
-                                         : Target{buffer, std::nullopt, 0};
+    // The link is kept: its target is the file replaced. A dangling link of
+    // the user's own names the file to make.
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::path named = path;
+    if (!targetThere) {
+        named = fs::path(folderOf(path)) / fs::read_symlink(path, error);
     }
-    std::string resolved(real);
-    std::free(real);
-    return {resolved, std::nullopt, 0};
+    const fs::path real = error ? fs::path() : fs::weakly_canonical(named, error);
+    if (error) {
+        return {path, std::nullopt, error.value()};
+    }
+    if (real.string() != path && ::lstat(real.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        return {path, Refusal::ForeignLink, 0};  // still a link: a loop, or beyond our judging
+    }
+    return {real.string(), std::nullopt, 0};
 }
 
 Outcome writeStream(int fd, const QByteArray& bytes) {

@@ -184,9 +184,9 @@ std::optional<LockHolder> panelLockHolder(const QString& path) {
     }
     std::optional<LockHolder> holder;
     if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-        char buffer[256] = {};
-        const ssize_t n = ::pread(fd, buffer, sizeof buffer - 1, 0);
-        const QList<QByteArray> words = QByteArray(buffer, n > 0 ? int(n) : 0).trimmed().split(' ');
+        QFile file;  // on the probe's descriptor, left open for it
+        const QByteArray said = file.open(fd, QIODevice::ReadOnly) ? file.read(256) : QByteArray();
+        const QList<QByteArray> words = said.trimmed().split(' ');
         holder = LockHolder{};
         holder->pid = words.value(0).toLongLong();
         holder->program = QFile::decodeName(words.value(1));
