@@ -73,7 +73,9 @@ std::variant<std::vector<int>, Failure> codesFor(const CharSource& source) {
                        QStringLiteral("%1 : %2").arg(path, glyph::failureReason(errno))};
     }
     const QByteArray bytes = file.read(kMaxMessageBytes + 1);
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    // Stateless: a sequence cut by the file's end is an error, as one mid-file is,
+    // not a character held back for input that never comes.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = utf8(bytes);
     if (utf8.hasError() || bytes.size() > kMaxMessageBytes) {
         return Failure{kGlyphUsage, QStringLiteral("%1 : le texte n'est pas en UTF-8").arg(path)};

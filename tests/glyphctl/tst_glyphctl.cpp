@@ -125,6 +125,30 @@ private slots:
         QCOMPARE(codes, (QStringList{"32", "58", "65", "66", "116", "201", "233"}));
     }
 
+    // A broken UTF-8 sequence is refused wherever it stands, the file's end included.
+    void charsFromRefusesBrokenUtf8_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("stray byte mid-file") << QByteArray(
+            "A\xC3"
+            "B\n");
+        QTest::newRow("two-byte sequence cut at the end") << QByteArray("AB\xC3");
+        QTest::newRow("three-byte sequence cut at the end") << QByteArray("AB\xE2\x82");
+    }
+    void charsFromRefusesBrokenUtf8() {
+        QFETCH(QByteArray, content);
+        QTemporaryDir dir;
+        QFile message(dir.filePath("message.txt"));
+        QVERIFY(message.open(QIODevice::WriteOnly));
+        message.write(content);
+        message.close();
+        const QString out = dir.filePath("out.txt");
+        const Run run = glyphctl({"table", "--chars-from", message.fileName(), "-o", out});
+        QCOMPARE(run.code, 2);
+        QCOMPARE(run.err,
+                 "glyphctl: " + message.fileName().toUtf8() + " : le texte n'est pas en UTF-8\n");
+        QVERIFY(!QFile::exists(out));
+    }
+
     void badInputIsRefused_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("says");
