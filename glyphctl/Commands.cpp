@@ -128,6 +128,10 @@ int showTable(const QString& path, GlyphOutput& output) {
         return kGlyphFailed;
     }
     const auto& read = std::get<glyph::TableRead>(loaded);
+    if (read.lines.isEmpty() && read.problems.empty()) {
+        output.err += errorLine(QStringLiteral("%1 : aucune ligne de table").arg(path));
+        return kGlyphUsage;
+    }
     if (!read.problems.empty()) {
         const auto& first = read.problems.front();
         QString text = QStringLiteral("%1:%2 : %3").arg(path).arg(first.line).arg(first.reason);
@@ -142,6 +146,23 @@ int showTable(const QString& path, GlyphOutput& output) {
 }
 
 }  // namespace
+
+GlyphInvocation resolveShowTarget(GlyphInvocation inv) {
+    if (inv.command != GlyphCommand::Show || inv.tableFile.isEmpty()) {
+        return inv;
+    }
+    // A file of that name wins, so "show A" in a folder holding "A" shows the table.
+    if (inv.tableFile.toUcs4().size() == 1 && !QFileInfo::exists(inv.tableFile)) {
+        inv.chars = CharText{inv.tableFile};
+        inv.tableFile.clear();
+    }
+    return inv;
+}
+
+bool drawsWithSystemFont(const GlyphInvocation& inv) {
+    return inv.command == GlyphCommand::Table ||
+           (inv.command == GlyphCommand::Show && inv.tableFile.isEmpty());
+}
 
 std::variant<glyph::CaptureFont, QString> captureFontFor(const CaptureOptions& options) {
     glyph::CaptureFont font = glyph::startFont();
@@ -222,7 +243,8 @@ QString drawGlyph(const glyph::GlyphRecord& record) {
     return text;
 }
 
-int runGlyphCommand(const GlyphInvocation& inv, GlyphOutput& output) {
+int runGlyphCommand(const GlyphInvocation& given, GlyphOutput& output) {
+    const GlyphInvocation inv = resolveShowTarget(given);
     if (inv.command == GlyphCommand::Help) {
         output.out += glyphctlHelp().toUtf8();
         return kGlyphDone;

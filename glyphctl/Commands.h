@@ -21,8 +21,16 @@ struct GlyphOutput {
     QByteArray err;
 };
 
-// Needs a QGuiApplication: the faces are looked up and glyphs drawn.
-int runGlyphCommand(const GlyphInvocation& inv, GlyphOutput& output);
+// "show NAME": an existing file is a table to show; otherwise a name of one
+// character is that character, drawn with the settings.
+GlyphInvocation resolveShowTarget(GlyphInvocation inv);
+
+// Whether the command draws with a system font, and so needs a QGuiApplication.
+bool drawsWithSystemFont(const GlyphInvocation& inv);
+
+// Needs a QGuiApplication when drawsWithSystemFont(): the faces are looked up
+// and glyphs drawn.
+int runGlyphCommand(const GlyphInvocation& given, GlyphOutput& output);
 
 // The capture font the settings ask for, or why there is none (an unknown face).
 std::variant<glyph::CaptureFont, QString> captureFontFor(const CaptureOptions& options);

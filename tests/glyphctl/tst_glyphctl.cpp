@@ -20,8 +20,9 @@ struct Run {
     QByteArray err;
 };
 
-Run glyphctl(const QStringList& args) {
+Run glyphctl(const QStringList& args, const QString& folder = {}) {
     QProcess process;
+    process.setWorkingDirectory(folder);
     process.start(QDir(builtBinDir()).filePath(QStringLiteral("glyphctl")), args);
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -123,6 +124,45 @@ private slots:
         }
         // Once each, in code order; the line end is no character of the message.
         QCOMPARE(codes, (QStringList{"32", "58", "65", "66", "116", "201", "233"}));
+    }
+
+    // "show NAME": a file of that name is a table; else one character is drawn.
+    void showNameIsAFileOrACharacter_data() {
+        QTest::addColumn<QByteArray>("file");  // what the file "A" holds; "<none>": no file
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");  // the drawing's first line, or the error's end
+        QTest::newRow("no such file: the character")
+            << QByteArray("<none>") << 0 << QString("65 « A » :");
+        QTest::newRow("a table named A") << QByteArray(" { 66, { 0xFFFF, 0xFFFE,\r\n") << 0
+                                         << QString("66 « B » : 0xFFFF, 0xFFFE");
+        QTest::newRow("an empty file named A")
+            << QByteArray() << 2 << QString("A : aucune ligne de table\n");
+        QTest::newRow("blank lines only")
+            << QByteArray("\r\n\n") << 2 << QString("A : aucune ligne de table\n");
+    }
+    void showNameIsAFileOrACharacter() {
+        QFETCH(QByteArray, file);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        if (file != "<none>") {
+            QFile table(dir.filePath("A"));
+            QVERIFY(table.open(QIODevice::WriteOnly));
+            table.write(file);
+        }
+        const Run run = glyphctl({"show", "A"}, dir.path());
+        QCOMPARE(run.code, code);
+        if (code != 0) {
+            QCOMPARE(run.out, QByteArray());
+            QCOMPARE(QString::fromUtf8(run.err), "glyphctl: " + says);
+            return;
+        }
+        QCOMPARE(run.err, QByteArray());
+        QVERIFY2(run.out.startsWith(says.toUtf8()), run.out.constData());
+        if (file == "<none>") {
+            // The character is drawn as its table line would show it.
+            QCOMPARE(run.out, glyphctl({"show", "--chars", "A"}).out);
+        }
     }
 
     // A broken UTF-8 sequence is refused wherever it stands, the file's end included.
