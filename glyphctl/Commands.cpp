@@ -10,6 +10,7 @@
 #include <set>
 
 #include "Cp1252.h"
+#include "GlyphTexts.h"
 #include "core/ColumnCodes.h"
 #include "core/FontsFile.h"
 #include "core/GlyphModel.h"
@@ -123,8 +124,9 @@ QByteArray drawAll(const std::vector<glyph::GlyphRecord>& records) {
 
 int showTable(const QString& path, GlyphOutput& output) {
     const auto loaded = glyph::loadTableFile(path);
-    if (const auto* failure = std::get_if<QString>(&loaded)) {
-        output.err += errorLine(QStringLiteral("%1 : %2").arg(path, *failure));
+    if (const auto* failure = std::get_if<glyph::FileProblem>(&loaded)) {
+        output.err +=
+            errorLine(QStringLiteral("%1 : %2").arg(path, glyphtext::tableFileProblem(*failure)));
         return kGlyphFailed;
     }
     const auto& read = std::get<glyph::TableRead>(loaded);
@@ -134,7 +136,10 @@ int showTable(const QString& path, GlyphOutput& output) {
     }
     if (!read.problems.empty()) {
         const auto& first = read.problems.front();
-        QString text = QStringLiteral("%1:%2 : %3").arg(path).arg(first.line).arg(first.reason);
+        QString text = QStringLiteral("%1:%2 : %3")
+                           .arg(path)
+                           .arg(first.line)
+                           .arg(glyphtext::lineProblem(first.problem));
         if (read.problems.size() > 1) {
             text += QStringLiteral(" (%1 lignes illisibles en tout)").arg(read.problems.size());
         }

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include "GlyphTexts.h"
 #include "PictureBox.h"
 #include "core/ArrowImages.h"
 #include "core/CellGrid.h"
@@ -319,8 +320,8 @@ void Form1::openTable() {
 
 void Form1::loadTable(const QString& path) {
     const auto loaded = glyph::loadTableFile(path);
-    if (const auto* failure = std::get_if<QString>(&loaded)) {
-        services_.messages.error(kOpenFailed.arg(path, *failure));
+    if (const auto* failure = std::get_if<glyph::FileProblem>(&loaded)) {
+        services_.messages.error(kOpenFailed.arg(path, glyphtext::tableFileProblem(*failure)));
         return;
     }
     const auto& read = std::get<glyph::TableRead>(loaded);
@@ -330,7 +331,8 @@ void Form1::loadTable(const QString& path) {
             problems.append(kMoreProblems.arg(read.problems.size() - kProblemsShown));
             break;
         }
-        problems.append(kProblemLine.arg(problem.line).arg(problem.reason));
+        problems.append(
+            kProblemLine.arg(problem.line).arg(glyphtext::lineProblem(problem.problem)));
     }
     // A file with nothing of a table in it is not a table: the list is kept.
     if (read.lines.isEmpty() && !read.problems.empty()) {
