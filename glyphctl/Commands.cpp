@@ -165,6 +165,9 @@ GlyphInvocation resolveShowTarget(GlyphInvocation inv) {
 }
 
 bool drawsWithSystemFont(const GlyphInvocation& inv) {
+    if (inv.capture.fontFile) {
+        return false;
+    }
     return inv.command == GlyphCommand::Table ||
            (inv.command == GlyphCommand::Show && inv.tableFile.isEmpty());
 }
@@ -210,11 +213,16 @@ std::variant<std::vector<int>, QString> westernCodes(const QString& text) {
 }
 
 QStringList tableLines(const glyph::CaptureFont& font, const CaptureOptions& options,
-                       const std::vector<int>& codes) {
+                       const std::vector<int>& codes,
+                       const std::shared_ptr<const glyph::BitmapStrike>& bitmap) {
     // The window's own steps: start-up, then for each character its capture, its
     // codes and "Ajoute".
     glyph::GlyphModel model(font);
     model.setColumns(options.columns);
+    // Taken first, so the start's capture draws nothing with a system font.
+    if (bitmap) {
+        model.setBitmapFont(bitmap);
+    }
     model.start();
     model.setOffsets(
         {static_cast<std::int16_t>(options.xoff), static_cast<std::int16_t>(options.yoff)});
@@ -261,7 +269,24 @@ int runGlyphCommand(const GlyphInvocation& given, GlyphOutput& output) {
     if (inv.command == GlyphCommand::Show && !inv.tableFile.isEmpty()) {
         return showTable(inv.tableFile, output);
     }
-    const auto font = captureFontFor(inv.capture);
+    // A bitmap font file needs no system font: the start font only stands by.
+    std::variant<glyph::CaptureFont, QString> font = glyph::CaptureFont{};
+    std::shared_ptr<const glyph::BitmapStrike> bitmap;
+    if (const auto& path = inv.capture.fontFile) {
+        auto read = glyph::loadBitmapFont(*path, inv.capture.points);
+        if (const auto* problem = std::get_if<glyph::FontProblem>(&read)) {
+            QString text = QStringLiteral("%1 : %2").arg(*path, glyphtext::fontProblem(*problem));
+            if (problem->fault == glyph::FontFault::OutlineOnly) {
+                text += QStringLiteral(" ; prenez-la avec --font");
+            }
+            output.err += errorLine(text);
+            return kGlyphUsage;
+        }
+        bitmap = std::make_shared<const glyph::BitmapStrike>(
+            std::get<glyph::BitmapStrike>(std::move(read)));
+    } else {
+        font = captureFontFor(inv.capture);
+    }
     if (const auto* reason = std::get_if<QString>(&font)) {
         output.err += errorLine(*reason);
         return kGlyphUsage;
@@ -271,8 +296,20 @@ int runGlyphCommand(const GlyphInvocation& given, GlyphOutput& output) {
         output.err += errorLine(failure->text);
         return failure->code;
     }
-    const QStringList lines = tableLines(std::get<glyph::CaptureFont>(font), inv.capture,
-                                         std::get<std::vector<int>>(codes));
+    const auto& wanted = std::get<std::vector<int>>(codes);
+    const QStringList lines =
+        tableLines(std::get<glyph::CaptureFont>(font), inv.capture, wanted, bitmap);
+    if (bitmap) {
+        std::vector<int> missing;
+        std::copy_if(wanted.begin(), wanted.end(), std::back_inserter(missing),
+                     [&bitmap](int code) { return !bitmap->has(code); });
+        if (!missing.empty()) {
+            // Said, not refused: the table is whole, those glyphs are empty.
+            output.err +=
+                errorLine(QStringLiteral("%1 : caractères absents de la police, laissés vides : %2")
+                              .arg(*inv.capture.fontFile, glyphtext::codeList(missing)));
+        }
+    }
     if (inv.command == GlyphCommand::Show) {
         output.out += drawAll(recordsOf(lines));
         return kGlyphDone;

@@ -3,10 +3,12 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
 #include <variant>
 #include <vector>
 
 #include "Arguments.h"
+#include "core/BitmapFont.h"
 #include "core/Capture.h"
 #include "core/FontsTable.h"
 
@@ -41,8 +43,10 @@ std::variant<std::vector<int>, QString> westernCodes(const QString& text);
 
 // The lines of a table: the declaration line, then one line per code, each as
 // glyphsmith's "Ajoute" makes it with the same settings.
+// With a bitmap font, its glyphs are captured instead of the font's.
 QStringList tableLines(const glyph::CaptureFont& font, const CaptureOptions& options,
-                       const std::vector<int>& codes);
+                       const std::vector<int>& codes,
+                       const std::shared_ptr<const glyph::BitmapStrike>& bitmap = {});
 
 // One glyph as text: its code, character and words, then ten rows of LEDs,
 // '#' lit and '.' unlit, one column per word, as the panel shows the words.

@@ -46,4 +46,41 @@ QString tableFileProblem(const glyph::FileProblem& problem) {
     return {};
 }
 
+QString fontProblem(const glyph::FontProblem& problem) {
+    using glyph::FontFault;
+    switch (problem.fault) {
+        case FontFault::File:
+            if (problem.file.fault == glyph::FileFault::TooLarge) {
+                return QStringLiteral("fichier trop grand pour une police (%1 Mio au plus)")
+                    .arg(glyph::kMaxFontFileBytes / (1024 * 1024));
+            }
+            return tableFileProblem(problem.file);
+        case FontFault::NotAFont:
+            return QStringLiteral("ce n'est pas une police lisible (BDF, PCF ou OTB attendu)");
+        case FontFault::OutlineOnly:
+            return QStringLiteral("police vectorielle, sans taille bitmap");
+        case FontFault::NoUsableStrike:
+            return QStringLiteral("aucune taille bitmap utilisable");
+        case FontFault::StrikeTooTall:
+            return QStringLiteral("taille bitmap de %1 rangées, %2 au plus")
+                .arg(problem.rows)
+                .arg(glyph::kMaxStrikeRows);
+    }
+    return {};
+}
+
+QString codeList(const std::vector<int>& codes) {
+    QStringList parts;
+    for (std::size_t i = 0; i < codes.size();) {
+        std::size_t j = i;
+        while (j + 1 < codes.size() && codes[j + 1] == codes[j] + 1) {
+            ++j;
+        }
+        parts.append(j == i ? QString::number(codes[i])
+                            : QStringLiteral("%1-%2").arg(codes[i]).arg(codes[j]));
+        i = j + 1;
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
 }  // namespace glyphtext

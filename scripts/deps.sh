@@ -5,7 +5,7 @@ lumi_ensure_deps() {
     local pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
         libusb-1.0-0-dev libbenchmark-dev umockdev libumockdev-dev fonts-dejavu-core fonts-dejavu-extra
         fonts-liberation python3 clang-format git dpkg-dev appstream xvfb xdotool imagemagick
-        debhelper lintian qt6-translations-l10n "$@")
+        debhelper lintian qt6-translations-l10n libfreetype-dev xfonts-base "$@")
     local missing=()
     local p
     for p in "${pkgs[@]}"; do

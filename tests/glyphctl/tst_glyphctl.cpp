@@ -209,6 +209,26 @@ private slots:
         QTest::newRow("no characters") << QStringList{"table"} << "caractères attendus";
         QTest::newRow("unknown command") << QStringList{"tables"} << "commande inconnue";
         QTest::newRow("damaged table") << QStringList{"show", "DAMAGED"} << "DAMAGED:3 : colonne 2";
+        const QString misc = "/usr/share/fonts/X11/misc/";
+        QTest::newRow("font file not a font")
+            << QStringList{"table", "--font-file", "DAMAGED", "--range", "65-66"}
+            << "DAMAGED : ce n'est pas une police lisible";
+        QTest::newRow("font file an outline font")
+            << QStringList{"table", "--font-file",
+                           "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "--range", "65-66"}
+            << "sans taille bitmap ; prenez-la avec --font";
+        QTest::newRow("font file of 20 rows")
+            << QStringList{"show", "--font-file", misc + "10x20.pcf.gz", "A"} << "20 rangées";
+        QTest::newRow("font file missing")
+            << QStringList{"show", "--font-file", "/nonexistent.pcf", "A"} << "fichier introuvable";
+        QTest::newRow("--font and --font-file")
+            << QStringList{"table",   "--font", "DejaVu Sans", "--font-file", misc + "6x10.pcf.gz",
+                           "--range", "65-66"}
+            << "pas les deux";
+        QTest::newRow("--bold with --font-file")
+            << QStringList{"table",   "--bold", "--font-file", misc + "6x10.pcf.gz",
+                           "--range", "65-66"}
+            << "--bold et --italic ne vont pas avec --font-file";
     }
     void badInputIsRefused() {
         QFETCH(QStringList, args);
