@@ -31,7 +31,8 @@ Run glyphctl(const QStringList& args, const QString& folder = {}) {
 
 // What the window makes by stepping from its start to `from` and adding each
 // character up to `to`, with a font chosen first when one is given.
-QStringList windowLines(const std::optional<glyph::FontChoice>& font, int from, int to) {
+QStringList windowLines(const std::optional<glyph::FontChoice>& font, int from, int to,
+                        const QString& fontFile = {}) {
     FakeFontChooser fonts;
     FakeMessages messages;
     FakeClipboard clipboard;
@@ -42,6 +43,9 @@ QStringList windowLines(const std::optional<glyph::FontChoice>& font, int from, 
     if (font) {
         fonts.answer = font;
         form.fontCmd_Click();
+    }
+    if (!fontFile.isEmpty()) {
+        form.loadBitmapFont(fontFile);
     }
     const auto code = [&form] { return glyph::codeForChar(form.currentChar().front()); };
     do {
@@ -106,6 +110,32 @@ private slots:
         const Run shown = glyphctl({"show", file});
         QCOMPARE(shown.code, 0);
         QCOMPARE(shown.out.count('\n'), 11 * (to - from + 1) + (to - from));
+    }
+
+    // A pixel font's table: what the window makes with the same file, byte for byte.
+    void fontFileTableIsWhatTheWindowAdds() {
+        const QString font = "/usr/share/fonts/X11/misc/6x10.pcf.gz";
+        QVERIFY2(QFile::exists(font), "xfonts-base is missing: scripts/deps.sh installs it");
+        QTemporaryDir dir;
+        const QString file = dir.filePath("fonts.txt");
+        const Run run = glyphctl({"table", "--font-file", font, "--range", "32-126", "-o", file});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.err, QByteArray());
+        QFile written(file);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), glyph::fileBytes(windowLines(std::nullopt, 32, 126, font)));
+        // The "A" of 6x10, exactly: its rows are the panel's ten.
+        const Run shown = glyphctl({"show", "--font-file", font, "A"});
+        QCOMPARE(shown.out, QByteArray("65 « A » : 0xFF07, 0xFFDB, 0xFFDD, 0xFFDB, 0xFF07, "
+                                       "0xFFFF, 0xFFFF, 0xFFFF\n"
+                                       "........\n..#.....\n.#.#....\n#...#...\n#...#...\n"
+                                       "#####...\n#...#...\n#...#...\n........\n........\n"));
+        // Characters the font lacks are named on one line; the table is still made.
+        const Run lacking = glyphctl({"table", "--font-file", font, "--range", "126-129"});
+        QCOMPARE(lacking.code, 0);
+        QCOMPARE(lacking.out.count('\n'), 5);
+        QCOMPARE(QString::fromUtf8(lacking.err),
+                 "glyphctl: " + font + " : caractères absents de la police, laissés vides : 127, 129\n");
     }
 
     void charsFromAMessage() {
