@@ -142,6 +142,9 @@ FontRead readBitmapFont(QByteArrayView bytes, std::optional<double> pixelSize) {
     // The panel's code page mapped to Unicode when the font has that map; a font
     // in another encoding is read by the code itself.
     const bool unicode = FT_Select_Charmap(face.get(), FT_ENCODING_UNICODE) == 0;
+    if (!unicode && face->num_charmaps > 0 && FT_Set_Charmap(face.get(), face->charmaps[0]) != 0) {
+        return FontProblem{FontFault::NotAFont};
+    }
     for (int code = 0; code < 256; ++code) {
         const FT_ULong key = unicode ? charForCode(code).unicode() : static_cast<FT_ULong>(code);
         const FT_UInt index = FT_Get_Char_Index(face.get(), key);

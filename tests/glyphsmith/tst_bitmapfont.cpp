@@ -52,13 +52,14 @@ const QList<TestGlyph> kGlyphs{
     {106, U'j', 3, 9, -1, -2, {"..#", "...", ".##", "..#", "..#", "..#", "..#", "#.#", ".#."}},
 };
 
-QByteArray bdfOf(const QList<TestGlyph>& glyphs, int ascent = 8, int descent = 2) {
+QByteArray bdfOf(const QList<TestGlyph>& glyphs, int ascent = 8, int descent = 2,
+                 const QByteArray& registry = "ISO10646\"\nCHARSET_ENCODING \"1") {
     QByteArray bdf =
         "STARTFONT 2.1\nFONT -test-pixel-medium-r-normal--10-100-75-75-c-60-iso10646-1\n"
         "SIZE 10 75 75\nFONTBOUNDINGBOX 6 10 -1 -2\nSTARTPROPERTIES 4\n";
     bdf += "FONT_ASCENT " + QByteArray::number(ascent) + "\nFONT_DESCENT " +
            QByteArray::number(descent) + "\n";
-    bdf += "CHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\n";
+    bdf += "CHARSET_REGISTRY \"" + registry + "\"\nENDPROPERTIES\n";
     bdf += "CHARS " + QByteArray::number(glyphs.size()) + "\n";
     for (const TestGlyph& g : glyphs) {
         bdf += "STARTCHAR c" + QByteArray::number(g.code) + "\nENCODING " +
@@ -142,6 +143,18 @@ private slots:
         // The missing character: an empty glyph, and the strike says so.
         QVERIFY(!strike->has('B'));
         QCOMPARE(wordsOfLine(lines.back()), QList<std::uint32_t>(8, 0xFFFF));
+    }
+
+    // A font in another encoding than Unicode is read by the code itself.
+    void otherEncodingReadByCode() {
+        const auto strike = strikeOf(readBitmapFont(
+            bdfOf({{65, U'A', 2, 2, 0, 0, {"#.", ".#"}}, {200, char32_t{200}, 1, 1, 0, 0, {"#"}}},
+                  8, 2, "KOI8\"\nCHARSET_ENCODING \"R")));
+        QVERIFY(strike);
+        QVERIFY(strike->has(65));
+        QVERIFY(strike->has(200));
+        QVERIFY(!strike->has(66));
+        QCOMPARE(strike->glyphs[65]->pixels, (std::vector<bool>{true, false, false, true}));
     }
 
     // The arrows move a bitmap glyph as they move a capture: one row per step.
