@@ -134,8 +134,9 @@ private slots:
         const Run lacking = glyphctl({"table", "--font-file", font, "--range", "126-129"});
         QCOMPARE(lacking.code, 0);
         QCOMPARE(lacking.out.count('\n'), 5);
-        QCOMPARE(QString::fromUtf8(lacking.err),
-                 "glyphctl: " + font + " : caractères absents de la police, laissés vides : 127, 129\n");
+        QCOMPARE(
+            QString::fromUtf8(lacking.err),
+            "glyphctl: " + font + " : caractères absents de la police, laissés vides : 127, 129\n");
     }
 
     void charsFromAMessage() {
