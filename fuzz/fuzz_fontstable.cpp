@@ -4,6 +4,7 @@
 #include "FuzzSupport.h"
 #include "core/ColumnCodes.h"
 #include "core/FontsTable.h"
+#include "core/GlyphRules.h"
 
 using namespace glyph;
 
@@ -15,7 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int previous = 0;
     for (const TableProblem& problem : read.problems) {
         FUZZ_CHECK(problem.line > previous && problem.line <= lineCount);
-        FUZZ_CHECK(!problem.reason.isEmpty());
+        // A reason the front ends can word: a known kind, with its column or code.
+        const LineProblem& why = problem.problem;
+        FUZZ_CHECK(why.fault >= LineFault::NotATableLine && why.fault <= LineFault::TooManyColumns);
+        const bool byColumn =
+            why.fault == LineFault::HexPrefixExpected || why.fault == LineFault::WordOutOfRange ||
+            why.fault == LineFault::SeparatorExpected || why.fault == LineFault::TooManyColumns;
+        FUZZ_CHECK(byColumn ? why.column >= 1 && why.column <= kMaxColumns + 1 : why.column == 0);
+        FUZZ_CHECK(why.code >= 0 && why.code <= 255);
         previous = problem.line;
     }
     std::size_t glyph = 0;

@@ -115,9 +115,10 @@ std::variant<GlyphInvocation, GlyphUsageError> parseGlyphArguments(const QString
             inv.chars = std::move(source);
             return true;
         };
-        const bool takesValue = word == u"--font" || word == u"--size" || word == u"--columns" ||
-                                word == u"--xoff" || word == u"--yoff" || word == u"--range" ||
-                                word == u"--chars" || word == u"--chars-from" || word == u"-o";
+        const bool takesValue = word == u"--font" || word == u"--font-file" || word == u"--size" ||
+                                word == u"--columns" || word == u"--xoff" || word == u"--yoff" ||
+                                word == u"--range" || word == u"--chars" ||
+                                word == u"--chars-from" || word == u"-o";
         if (word == u"--help" || word == u"-h") {
             inv.command = GlyphCommand::Help;
             return inv;
@@ -142,6 +143,12 @@ std::variant<GlyphInvocation, GlyphUsageError> parseGlyphArguments(const QString
                 return usage(QStringLiteral("nom de police vide"));
             }
             inv.capture.family = *given;
+            inv.capture.any = true;
+        } else if (word == u"--font-file") {
+            if (given->isEmpty()) {
+                return usage(QStringLiteral("nom de fichier de police vide"));
+            }
+            inv.capture.fontFile = *given;
             inv.capture.any = true;
         } else if (word == u"--size") {
             inv.capture.points = pointSize(*given);
@@ -196,6 +203,15 @@ std::variant<GlyphInvocation, GlyphUsageError> parseGlyphArguments(const QString
         }
     }
 
+    if (inv.capture.fontFile) {
+        if (inv.capture.family) {
+            return usage(QStringLiteral("--font ou --font-file, pas les deux"));
+        }
+        if (inv.capture.bold || inv.capture.italic) {
+            return usage(QStringLiteral(
+                "--bold et --italic ne vont pas avec --font-file : une police bitmap a son style"));
+        }
+    }
     const bool charsGiven = !std::holds_alternative<std::monostate>(inv.chars);
     if (inv.command == GlyphCommand::Table) {
         if (!positional.isEmpty()) {
@@ -231,11 +247,18 @@ QString glyphctlHelp() {
         "                                  --chars-from FICHIER)\n"
         "\n"
         "Fait la table de fontes du panneau (comme « fonts.txt » de glyphsmith) ou la montre\n"
-        "en texte, une LED par caractère (# allumée, . éteinte).\n"
+        "en texte, une LED par caractère (# allumée, . éteinte). « show A » montre le fichier\n"
+        "A s'il existe, sinon le caractère A.\n"
         "\n"
         "Réglages (par défaut ceux de glyphsmith au démarrage) :\n"
         "  --font POLICE     police de capture (celle de glyphsmith)\n"
-        "  --size POINTS     taille, de 1 à 72 points (8.25)\n"
+        "  --font-file FICHIER\n"
+        "                    police bitmap (BDF, PCF, PCF.GZ, OTB) prise telle quelle, au\n"
+        "                    lieu de --font : une taille de H rangées (16 au plus) donne\n"
+        "                    H rangées échantillonnées\n"
+        "  --size POINTS     taille, de 1 à 72 points (8.25) ; avec --font-file, la taille\n"
+        "                    en pixels la plus proche (sinon celle de hauteur la plus\n"
+        "                    proche de 10 rangées)\n"
         "  --bold, --italic  gras, italique\n"
         "  --columns N       colonnes par caractère, de 0 à 26 (8)\n"
         "  --xoff X          décalage horizontal de l'échantillonnage (0)\n"

@@ -13,6 +13,9 @@ enum class GlyphCommand { Help, Version, Table, Show };
 // The capture settings; what is not given is the window's start setting.
 struct CaptureOptions {
     std::optional<QString> family;
+    // A bitmap font file captured from instead of a system font; `points` is then
+    // the pixel size of the strike to take.
+    std::optional<QString> fontFile;
     std::optional<double> points;
     bool bold = false;
     bool italic = false;

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "Cp1252.h"
+#include "GlyphTexts.h"
 #include "core/ColumnCodes.h"
 #include "core/FontsFile.h"
 #include "core/GlyphModel.h"
@@ -73,7 +74,9 @@ std::variant<std::vector<int>, Failure> codesFor(const CharSource& source) {
                        QStringLiteral("%1 : %2").arg(path, glyph::failureReason(errno))};
     }
     const QByteArray bytes = file.read(kMaxMessageBytes + 1);
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    // Stateless: a sequence cut by the file's end is an error, as one mid-file is,
+    // not a character held back for input that never comes.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = utf8(bytes);
     if (utf8.hasError() || bytes.size() > kMaxMessageBytes) {
         return Failure{kGlyphUsage, QStringLiteral("%1 : le texte n'est pas en UTF-8").arg(path)};
@@ -121,14 +124,22 @@ QByteArray drawAll(const std::vector<glyph::GlyphRecord>& records) {
 
 int showTable(const QString& path, GlyphOutput& output) {
     const auto loaded = glyph::loadTableFile(path);
-    if (const auto* failure = std::get_if<QString>(&loaded)) {
-        output.err += errorLine(QStringLiteral("%1 : %2").arg(path, *failure));
+    if (const auto* failure = std::get_if<glyph::FileProblem>(&loaded)) {
+        output.err +=
+            errorLine(QStringLiteral("%1 : %2").arg(path, glyphtext::tableFileProblem(*failure)));
         return kGlyphFailed;
     }
     const auto& read = std::get<glyph::TableRead>(loaded);
+    if (read.lines.isEmpty() && read.problems.empty()) {
+        output.err += errorLine(QStringLiteral("%1 : aucune ligne de table").arg(path));
+        return kGlyphUsage;
+    }
     if (!read.problems.empty()) {
         const auto& first = read.problems.front();
-        QString text = QStringLiteral("%1:%2 : %3").arg(path).arg(first.line).arg(first.reason);
+        QString text = QStringLiteral("%1:%2 : %3")
+                           .arg(path)
+                           .arg(first.line)
+                           .arg(glyphtext::lineProblem(first.problem));
         if (read.problems.size() > 1) {
             text += QStringLiteral(" (%1 lignes illisibles en tout)").arg(read.problems.size());
         }
@@ -140,6 +151,26 @@ int showTable(const QString& path, GlyphOutput& output) {
 }
 
 }  // namespace
+
+GlyphInvocation resolveShowTarget(GlyphInvocation inv) {
+    if (inv.command != GlyphCommand::Show || inv.tableFile.isEmpty()) {
+        return inv;
+    }
+    // A file of that name wins, so "show A" in a folder holding "A" shows the table.
+    if (inv.tableFile.toUcs4().size() == 1 && !QFileInfo::exists(inv.tableFile)) {
+        inv.chars = CharText{inv.tableFile};
+        inv.tableFile.clear();
+    }
+    return inv;
+}
+
+bool drawsWithSystemFont(const GlyphInvocation& inv) {
+    if (inv.capture.fontFile) {
+        return false;
+    }
+    return inv.command == GlyphCommand::Table ||
+           (inv.command == GlyphCommand::Show && inv.tableFile.isEmpty());
+}
 
 std::variant<glyph::CaptureFont, QString> captureFontFor(const CaptureOptions& options) {
     glyph::CaptureFont font = glyph::startFont();
@@ -182,11 +213,16 @@ std::variant<std::vector<int>, QString> westernCodes(const QString& text) {
 }
 
 QStringList tableLines(const glyph::CaptureFont& font, const CaptureOptions& options,
-                       const std::vector<int>& codes) {
+                       const std::vector<int>& codes,
+                       const std::shared_ptr<const glyph::BitmapStrike>& bitmap) {
     // The window's own steps: start-up, then for each character its capture, its
     // codes and "Ajoute".
     glyph::GlyphModel model(font);
     model.setColumns(options.columns);
+    // Taken first, so the start's capture draws nothing with a system font.
+    if (bitmap) {
+        model.setBitmapFont(bitmap);
+    }
     model.start();
     model.setOffsets(
         {static_cast<std::int16_t>(options.xoff), static_cast<std::int16_t>(options.yoff)});
@@ -220,7 +256,8 @@ QString drawGlyph(const glyph::GlyphRecord& record) {
     return text;
 }
 
-int runGlyphCommand(const GlyphInvocation& inv, GlyphOutput& output) {
+int runGlyphCommand(const GlyphInvocation& given, GlyphOutput& output) {
+    const GlyphInvocation inv = resolveShowTarget(given);
     if (inv.command == GlyphCommand::Help) {
         output.out += glyphctlHelp().toUtf8();
         return kGlyphDone;
@@ -232,7 +269,24 @@ int runGlyphCommand(const GlyphInvocation& inv, GlyphOutput& output) {
     if (inv.command == GlyphCommand::Show && !inv.tableFile.isEmpty()) {
         return showTable(inv.tableFile, output);
     }
-    const auto font = captureFontFor(inv.capture);
+    // A bitmap font file needs no system font: the start font only stands by.
+    std::variant<glyph::CaptureFont, QString> font = glyph::CaptureFont{};
+    std::shared_ptr<const glyph::BitmapStrike> bitmap;
+    if (const auto& path = inv.capture.fontFile) {
+        auto read = glyph::loadBitmapFont(*path, inv.capture.points);
+        if (const auto* problem = std::get_if<glyph::FontProblem>(&read)) {
+            QString text = QStringLiteral("%1 : %2").arg(*path, glyphtext::fontProblem(*problem));
+            if (problem->fault == glyph::FontFault::OutlineOnly) {
+                text += QStringLiteral(" ; prenez-la avec --font");
+            }
+            output.err += errorLine(text);
+            return kGlyphUsage;
+        }
+        bitmap = std::make_shared<const glyph::BitmapStrike>(
+            std::get<glyph::BitmapStrike>(std::move(read)));
+    } else {
+        font = captureFontFor(inv.capture);
+    }
     if (const auto* reason = std::get_if<QString>(&font)) {
         output.err += errorLine(*reason);
         return kGlyphUsage;
@@ -242,8 +296,20 @@ int runGlyphCommand(const GlyphInvocation& inv, GlyphOutput& output) {
         output.err += errorLine(failure->text);
         return failure->code;
     }
-    const QStringList lines = tableLines(std::get<glyph::CaptureFont>(font), inv.capture,
-                                         std::get<std::vector<int>>(codes));
+    const auto& wanted = std::get<std::vector<int>>(codes);
+    const QStringList lines =
+        tableLines(std::get<glyph::CaptureFont>(font), inv.capture, wanted, bitmap);
+    if (bitmap) {
+        std::vector<int> missing;
+        std::copy_if(wanted.begin(), wanted.end(), std::back_inserter(missing),
+                     [&bitmap](int code) { return !bitmap->has(code); });
+        if (!missing.empty()) {
+            // Said, not refused: the table is whole, those glyphs are empty.
+            output.err +=
+                errorLine(QStringLiteral("%1 : caractères absents de la police, laissés vides : %2")
+                              .arg(*inv.capture.fontFile, glyphtext::codeList(missing)));
+        }
+    }
     if (inv.command == GlyphCommand::Show) {
         output.out += drawAll(recordsOf(lines));
         return kGlyphDone;

@@ -3,10 +3,12 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
 #include <variant>
 #include <vector>
 
 #include "Arguments.h"
+#include "core/BitmapFont.h"
 #include "core/Capture.h"
 #include "core/FontsTable.h"
 
@@ -21,8 +23,16 @@ struct GlyphOutput {
     QByteArray err;
 };
 
-// Needs a QGuiApplication: the faces are looked up and glyphs drawn.
-int runGlyphCommand(const GlyphInvocation& inv, GlyphOutput& output);
+// "show NAME": an existing file is a table to show; otherwise a name of one
+// character is that character, drawn with the settings.
+GlyphInvocation resolveShowTarget(GlyphInvocation inv);
+
+// Whether the command draws with a system font, and so needs a QGuiApplication.
+bool drawsWithSystemFont(const GlyphInvocation& inv);
+
+// Needs a QGuiApplication when drawsWithSystemFont(): the faces are looked up
+// and glyphs drawn.
+int runGlyphCommand(const GlyphInvocation& given, GlyphOutput& output);
 
 // The capture font the settings ask for, or why there is none (an unknown face).
 std::variant<glyph::CaptureFont, QString> captureFontFor(const CaptureOptions& options);
@@ -33,8 +43,10 @@ std::variant<std::vector<int>, QString> westernCodes(const QString& text);
 
 // The lines of a table: the declaration line, then one line per code, each as
 // glyphsmith's "Ajoute" makes it with the same settings.
+// With a bitmap font, its glyphs are captured instead of the font's.
 QStringList tableLines(const glyph::CaptureFont& font, const CaptureOptions& options,
-                       const std::vector<int>& codes);
+                       const std::vector<int>& codes,
+                       const std::shared_ptr<const glyph::BitmapStrike>& bitmap = {});
 
 // One glyph as text: its code, character and words, then ten rows of LEDs,
 // '#' lit and '.' unlit, one column per word, as the panel shows the words.

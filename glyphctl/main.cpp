@@ -34,13 +34,11 @@ int main(int argc, char** argv) {
         write(stderr, "glyphctl: " + usage->message.toUtf8() + '\n');
         return kGlyphUsage;
     }
-    const GlyphInvocation& inv = std::get<GlyphInvocation>(parsed);
+    const GlyphInvocation inv = resolveShowTarget(std::get<GlyphInvocation>(parsed));
     // Glyphs are drawn with the system's fonts, never shown: no display is needed,
     // in a build or in CI alike.
     std::unique_ptr<QGuiApplication> app;
-    const bool draws = inv.command == GlyphCommand::Table ||
-                       (inv.command == GlyphCommand::Show && inv.tableFile.isEmpty());
-    if (draws) {
+    if (drawsWithSystemFont(inv)) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         qInstallMessageHandler(qtMessages);
         app = std::make_unique<QGuiApplication>(argc, argv);

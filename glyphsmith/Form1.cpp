@@ -1,7 +1,9 @@
 #include "Form1.h"
 
+#include <QDir>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QKeySequence>
 #include <QLabel>
@@ -11,8 +13,12 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include <memory>
+
+#include "GlyphTexts.h"
 #include "PictureBox.h"
 #include "core/ArrowImages.h"
+#include "core/BitmapFont.h"
 #include "core/CellGrid.h"
 #include "core/ColumnCodes.h"
 #include "core/FontsFile.h"
@@ -30,6 +36,9 @@ const QString kClipboardFailed =
 const QString kOpenFailed = QStringLiteral("Le fichier '%1' n'a pas pu être lu : %2");
 const QString kNotATable =
     QStringLiteral("Le fichier '%1' ne contient aucune ligne de table ; la liste est gardée.");
+const QString kFontFailed =
+    QStringLiteral("Le fichier '%1' n'a pas pu être pris comme police : %2");
+const QString kOutlineHint = QStringLiteral(" ; choisissez-la avec « Fonte ».");
 const QString kLinesLeftOutTitle = QStringLiteral("Table ouverte");
 const QString kLinesLeftOut = QStringLiteral("Lignes de '%1' laissées de côté :");
 const QString kProblemLine = QStringLiteral("ligne %1 : %2");
@@ -159,6 +168,11 @@ void Form1::buildControls() {
     outList->installEventFilter(this);
     auto* open = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this);
     connect(open, &QShortcut::activated, this, &Form1::openTable);
+    // A bitmap font dropped anywhere on the window, or opened with the table's
+    // shortcut and Shift, becomes the capture source.
+    setAcceptDrops(true);
+    auto* openFont = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), this);
+    connect(openFont, &QShortcut::activated, this, &Form1::openBitmapFont);
 
     // Keyboard order; the labels take no focus.
     const QList<QWidget*> order{Command1, Picture1, Picture2, backcmd, stocmd,   outList,
@@ -319,8 +333,8 @@ void Form1::openTable() {
 
 void Form1::loadTable(const QString& path) {
     const auto loaded = glyph::loadTableFile(path);
-    if (const auto* failure = std::get_if<QString>(&loaded)) {
-        services_.messages.error(kOpenFailed.arg(path, *failure));
+    if (const auto* failure = std::get_if<glyph::FileProblem>(&loaded)) {
+        services_.messages.error(kOpenFailed.arg(path, glyphtext::tableFileProblem(*failure)));
         return;
     }
     const auto& read = std::get<glyph::TableRead>(loaded);
@@ -330,7 +344,8 @@ void Form1::loadTable(const QString& path) {
             problems.append(kMoreProblems.arg(read.problems.size() - kProblemsShown));
             break;
         }
-        problems.append(kProblemLine.arg(problem.line).arg(problem.reason));
+        problems.append(
+            kProblemLine.arg(problem.line).arg(glyphtext::lineProblem(problem.problem)));
     }
     // A file with nothing of a table in it is not a table: the list is kept.
     if (read.lines.isEmpty() && !read.problems.empty()) {
@@ -343,6 +358,67 @@ void Form1::loadTable(const QString& path) {
         services_.messages.exclamation(kLinesLeftOutTitle,
                                        kLinesLeftOut.arg(path) + u'\n' + problems.join(u'\n'));
     }
+}
+
+void Form1::openBitmapFont() {
+    // Where Debian keeps the X11 pixel fonts, when it is there.
+    const QString misc = QStringLiteral("/usr/share/fonts/X11/misc");
+    if (const auto path =
+            services_.tables.chooseFontFile(QFileInfo(misc).isDir() ? misc : QDir::homePath())) {
+        loadBitmapFont(*path);
+    }
+}
+
+void Form1::loadBitmapFont(const QString& path) {
+    auto read = glyph::loadBitmapFont(path);
+    if (const auto* problem = std::get_if<glyph::FontProblem>(&read)) {
+        QString text = kFontFailed.arg(path, glyphtext::fontProblem(*problem));
+        text +=
+            problem->fault == glyph::FontFault::OutlineOnly ? kOutlineHint : QStringLiteral(".");
+        services_.messages.error(text);
+        return;
+    }
+    model_.setColumns(columns());
+    model_.setBitmapFont(std::make_shared<const glyph::BitmapStrike>(
+        std::get<glyph::BitmapStrike>(std::move(read))));
+    // The whole of a new source, codes included, as the arrows refresh it.
+    captureChar(currentChar());
+    calcCodes();
+}
+
+namespace {
+
+// The one local bitmap font file a drag carries, if that is what it carries.
+QString droppedFontFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 ||
+        !data->urls().front().isLocalFile()) {
+        return {};
+    }
+    const QString path = data->urls().front().toLocalFile();
+    return glyph::isBitmapFontName(path) ? path : QString();
+}
+
+}  // namespace
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFontFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent* event) {
+    if (!droppedFontFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    const QString path = droppedFontFile(event->mimeData());
+    if (path.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    loadBitmapFont(path);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
@@ -374,7 +450,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
                 return false;
             }
             drop->acceptProposedAction();
-            loadTable(path);
+            glyph::isBitmapFontName(path) ? loadBitmapFont(path) : loadTable(path);
             return true;
         }
         default:

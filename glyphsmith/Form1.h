@@ -43,6 +43,11 @@ public:
     void openTable();
     // The list filled from a table file (also what a drop on the list does).
     void loadTable(const QString& path);
+    // Ctrl+Shift+O: a bitmap font chosen in the file dialog becomes the capture source.
+    void openBitmapFont();
+    // A bitmap font file as the capture source (also what dropping one does), until
+    // "Fonte" chooses a font; a file that is refused leaves the source as it was.
+    void loadBitmapFont(const QString& path);
 
     QString currentChar() const { return QString(model_.character()); }
     std::int16_t xoff() const { return model_.offsets().xoff; }
@@ -55,6 +60,9 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildControls();

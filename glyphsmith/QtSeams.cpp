@@ -101,6 +101,16 @@ std::optional<QString> QtTableChooser::chooseTable(const QString& folder) {
     return path;
 }
 
+std::optional<QString> QtTableChooser::chooseFontFile(const QString& folder) {
+    const QString path = QFileDialog::getOpenFileName(
+        parent_, QStringLiteral("Ouvrir une police bitmap"), folder,
+        QStringLiteral("Polices bitmap (*.bdf *.pcf *.pcf.gz *.otb);;Tous les fichiers (*)"));
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    return path;
+}
+
 bool QtClipboard::setText(const QString& text) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard == nullptr) {

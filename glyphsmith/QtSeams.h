@@ -49,6 +49,7 @@ class QtTableChooser final : public TableChooser {
 public:
     void setParent(QWidget* parent) { parent_ = parent; }
     std::optional<QString> chooseTable(const QString& folder) override;
+    std::optional<QString> chooseFontFile(const QString& folder) override;
 
 private:
     QPointer<QWidget> parent_;

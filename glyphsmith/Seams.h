@@ -45,6 +45,8 @@ public:
     virtual ~TableChooser() = default;
     // Shows the open-file dialog modally, starting in `folder`; nothing when cancelled.
     virtual std::optional<QString> chooseTable(const QString& folder) = 0;
+    // The same for a bitmap font file.
+    virtual std::optional<QString> chooseFontFile(const QString& folder) = 0;
 };
 
 struct Services {

@@ -1,13 +1,8 @@
 #include "FontsTable.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 #include <algorithm>
-#include <cerrno>
 
 #include "ColumnCodes.h"
-#include "FontsFile.h"
 #include "GlyphRules.h"
 
 namespace glyph {
@@ -38,10 +33,14 @@ QString recordLine(const GlyphRecord& record) {
     return glyphLine(record.code, codes);
 }
 
-std::variant<GlyphRecord, QString> parseGlyphLine(QStringView line) {
+QStringView separatorAfter(int column) {
+    return column == 8 ? QStringView(u"} },") : QStringView(u",");
+}
+
+std::variant<GlyphRecord, LineProblem> parseGlyphLine(QStringView line) {
     const QStringView start = u" { ";
     if (!line.startsWith(start)) {
-        return QStringLiteral("ni la ligne de déclaration ni une ligne de caractère");
+        return LineProblem{LineFault::NotATableLine};
     }
     qsizetype pos = start.size();
     const qsizetype digits = pos;
@@ -53,17 +52,17 @@ std::variant<GlyphRecord, QString> parseGlyphLine(QStringView line) {
     record.code = line.mid(digits, pos - digits).toInt(&ok);
     // Written without leading zeros, 0 to 255.
     if (pos == digits || !ok || record.code > 255 || (line[digits] == u'0' && pos - digits > 1)) {
-        return QStringLiteral("code de caractère illisible (0 à 255 attendu)");
+        return LineProblem{LineFault::BadCode};
     }
     const QStringView open = u", {";
     if (!line.mid(pos).startsWith(open)) {
-        return QStringLiteral("« , { » attendu après le code %1").arg(record.code);
+        return LineProblem{LineFault::BraceExpected, record.code};
     }
     pos += open.size();
     while (pos < line.size()) {
         const int column = static_cast<int>(record.words.size()) + 1;
         if (!line.mid(pos).startsWith(u" 0x")) {
-            return QStringLiteral("colonne %1 : « 0x » attendu").arg(column);
+            return LineProblem{LineFault::HexPrefixExpected, record.code, column};
         }
         pos += 3;
         const qsizetype hex = pos;
@@ -72,16 +71,16 @@ std::variant<GlyphRecord, QString> parseGlyphLine(QStringView line) {
         }
         const std::uint32_t word = line.mid(hex, pos - hex).toUInt(&ok, 16);
         if (pos == hex || !ok || line[hex] == u'0' || word < kLowestWord || word > kHighestWord) {
-            return QStringLiteral("colonne %1 : mot hors de 0xFC00 à 0x10000").arg(column);
+            return LineProblem{LineFault::WordOutOfRange, record.code, column};
         }
         record.words.push_back(word);
-        const QStringView separator = column == 8 ? QStringView(u"} },") : QStringView(u",");
+        const QStringView separator = separatorAfter(column);
         if (!line.mid(pos).startsWith(separator)) {
-            return QStringLiteral("colonne %1 : « %2 » attendu").arg(column).arg(separator);
+            return LineProblem{LineFault::SeparatorExpected, record.code, column};
         }
         pos += separator.size();
         if (record.words.size() > static_cast<std::size_t>(kMaxColumns)) {
-            return QStringLiteral("plus de %1 colonnes").arg(kMaxColumns);
+            return LineProblem{LineFault::TooManyColumns, record.code, column};
         }
     }
     return record;
@@ -111,8 +110,7 @@ TableRead readTable(QByteArrayView bytes) {
                 const auto u = static_cast<unsigned char>(c);
                 return u < 0x20 || u > 0x7E;
             })) {
-            read.problems.push_back(
-                {number, QStringLiteral("caractère hors ASCII ou de contrôle")});
+            read.problems.push_back({number, LineProblem{LineFault::NotAscii}});
             continue;
         }
         const QString line = QString::fromLatin1(raw);
@@ -121,8 +119,8 @@ TableRead readTable(QByteArrayView bytes) {
             continue;
         }
         auto parsed = parseGlyphLine(line);
-        if (auto* reason = std::get_if<QString>(&parsed)) {
-            read.problems.push_back({number, *reason});
+        if (auto* problem = std::get_if<LineProblem>(&parsed)) {
+            read.problems.push_back({number, *problem});
             continue;
         }
         read.lines.append(line);
@@ -131,33 +129,12 @@ TableRead readTable(QByteArrayView bytes) {
     return read;
 }
 
-std::variant<TableRead, QString> loadTableFile(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return QStringLiteral("fichier introuvable");
+std::variant<TableRead, FileProblem> loadTableFile(const QString& path) {
+    auto bytes = readWholeFile(path, kMaxTableBytes);
+    if (auto* problem = std::get_if<FileProblem>(&bytes)) {
+        return *problem;
     }
-    if (!info.isFile()) {
-        return QStringLiteral("ce n'est pas un fichier ordinaire");
-    }
-    if (info.size() > kMaxTableBytes) {
-        return QStringLiteral("fichier trop grand pour une table (%1 octets au plus)")
-            .arg(kMaxTableBytes);
-    }
-    QFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
-        return failureReason(errno);
-    }
-    // Read once more than allowed: a file that grew meanwhile is still refused.
-    const QByteArray bytes = file.read(kMaxTableBytes + 1);
-    if (bytes.size() > kMaxTableBytes) {
-        return QStringLiteral("fichier trop grand pour une table (%1 octets au plus)")
-            .arg(kMaxTableBytes);
-    }
-    if (file.error() != QFileDevice::NoError) {
-        return failureReason(errno);
-    }
-    return readTable(bytes);
+    return readTable(std::get<QByteArray>(bytes));
 }
 
 }  // namespace glyph

@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "FileRead.h"
+
 // Reading a font table back: the lines glyphsmith and glyphctl write, checked
 // one by one, so a table can be reopened or shown.
 namespace glyph {
@@ -25,12 +27,34 @@ struct GlyphRecord {
 // The line a record stands for, exactly as the tools write it.
 QString recordLine(const GlyphRecord& record);
 
-// A glyph line taken apart, or why it is not one (in French, for the user).
-std::variant<GlyphRecord, QString> parseGlyphLine(QStringView line);
+// Why a line is not one the tools write; the front ends word it.
+enum class LineFault {
+    NotATableLine,      // neither the declaration line nor a glyph line
+    NotAscii,           // a byte outside printable ASCII
+    BadCode,            // no code of 0 to 255 without leading zeros
+    BraceExpected,      // no ", {" after the code
+    HexPrefixExpected,  // no " 0x" before a column word
+    WordOutOfRange,     // a column word outside 0xFC00 to 0x10000
+    SeparatorExpected,  // no separator after a column word
+    TooManyColumns,     // more than kMaxColumns words
+};
+
+struct LineProblem {
+    LineFault fault = LineFault::NotATableLine;
+    int code = 0;    // BraceExpected: the code read
+    int column = 0;  // the column words' faults: counted from 1
+    friend bool operator==(const LineProblem&, const LineProblem&) = default;
+};
+
+// The separator that follows column `column` (from 1): "} }," after the eighth.
+QStringView separatorAfter(int column);
+
+// A glyph line taken apart, or why it is not one.
+std::variant<GlyphRecord, LineProblem> parseGlyphLine(QStringView line);
 
 struct TableProblem {
     int line = 0;  // counted from 1
-    QString reason;
+    LineProblem problem;
 };
 
 struct TableRead {
@@ -46,9 +70,8 @@ TableRead readTable(QByteArrayView bytes);
 // No table comes near this: 256 lines of the most columns is about 2.3 MB.
 inline constexpr qint64 kMaxTableBytes = 16 * 1024 * 1024;
 
-// A table file read whole, or why it could not be (in French): only a regular
-// file, of at most kMaxTableBytes, so a device or a pipe named by mistake
-// never blocks.
-std::variant<TableRead, QString> loadTableFile(const QString& path);
+// A table file read whole, or why it could not be: only a regular file, of at
+// most kMaxTableBytes.
+std::variant<TableRead, FileProblem> loadTableFile(const QString& path);
 
 }  // namespace glyph

@@ -150,6 +150,12 @@ void GlyphModel::setOffsets(SamplingOffsets offsets) {
 
 void GlyphModel::setFont(const CaptureFont& font) {
     font_ = font;
+    bitmap_.reset();
+    capture();
+}
+
+void GlyphModel::setBitmapFont(std::shared_ptr<const BitmapStrike> strike) {
+    bitmap_ = std::move(strike);
     capture();
 }
 
@@ -158,8 +164,12 @@ void GlyphModel::capture() {
 }
 
 void GlyphModel::capture(int code) {
-    drawCharacter(box_, boxBackground_, font_, charForCode(code));
-    rows_ = sampleRows(font_.size());
+    if (bitmap_) {
+        drawBitmapGlyph(box_, boxBackground_, *bitmap_, code & 0xFF);
+    } else {
+        drawCharacter(box_, boxBackground_, font_, charForCode(code));
+    }
+    rows_ = sampleRows(size());
     rowCount_ = static_cast<int>(rows_.size());
     cells_.assign(static_cast<std::size_t>(kModelColumns) * rows_.size(), false);
     marks_.clear();

@@ -7,8 +7,10 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "BitmapFont.h"
 #include "Capture.h"
 #include "CellGrid.h"
 #include "GlyphRules.h"
@@ -39,7 +41,12 @@ public:
     QChar character() const { return charForCode(code_); }
     SamplingOffsets offsets() const { return offsets_; }
     const CaptureFont& font() const { return font_; }
-    double size() const { return font_.size(); }
+    // The bitmap font captured from instead of the capture font; null when none.
+    const BitmapStrike* bitmapFont() const { return bitmap_.get(); }
+    // S: the capture font's size, or the bitmap strike's rows less one.
+    double size() const { return bitmap_ ? bitmap_->size() : font_.size(); }
+    // Whether the bitmap font captured from has no glyph for the code.
+    bool lacks(int code) const { return bitmap_ && !bitmap_->has(code); }
     int columns() const { return columns_; }
     // The capture box as last drawn.
     const QImage& captureBox() const { return box_; }
@@ -65,7 +72,10 @@ public:
     void shift(int delta);   // yoff moved, captured and coded
     void setOffsets(SamplingOffsets offsets);
     // A new font is captured at once: the cells always belong to the font's size.
+    // It is the capture source from then on, in place of any bitmap font.
     void setFont(const CaptureFont& font);
+    // A bitmap font becomes the capture source, captured at once, until setFont.
+    void setBitmapFont(std::shared_ptr<const BitmapStrike> strike);
     void capture();          // the current character
     void capture(int code);  // any character, the current one unchanged
     // A click at a grid point: the cell under it lit, or put out when the point
@@ -88,6 +98,7 @@ private:
     std::vector<int> rowsNear(int y) const;
 
     CaptureFont font_;
+    std::shared_ptr<const BitmapStrike> bitmap_;  // shared: a model is copied whole
     QColor boxBackground_;
     QImage box_;
     int code_ = 'A';

@@ -20,8 +20,9 @@ struct Run {
     QByteArray err;
 };
 
-Run glyphctl(const QStringList& args) {
+Run glyphctl(const QStringList& args, const QString& folder = {}) {
     QProcess process;
+    process.setWorkingDirectory(folder);
     process.start(QDir(builtBinDir()).filePath(QStringLiteral("glyphctl")), args);
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -30,7 +31,8 @@ Run glyphctl(const QStringList& args) {
 
 // What the window makes by stepping from its start to `from` and adding each
 // character up to `to`, with a font chosen first when one is given.
-QStringList windowLines(const std::optional<glyph::FontChoice>& font, int from, int to) {
+QStringList windowLines(const std::optional<glyph::FontChoice>& font, int from, int to,
+                        const QString& fontFile = {}) {
     FakeFontChooser fonts;
     FakeMessages messages;
     FakeClipboard clipboard;
@@ -41,6 +43,9 @@ QStringList windowLines(const std::optional<glyph::FontChoice>& font, int from, 
     if (font) {
         fonts.answer = font;
         form.fontCmd_Click();
+    }
+    if (!fontFile.isEmpty()) {
+        form.loadBitmapFont(fontFile);
     }
     const auto code = [&form] { return glyph::codeForChar(form.currentChar().front()); };
     do {
@@ -107,6 +112,33 @@ private slots:
         QCOMPARE(shown.out.count('\n'), 11 * (to - from + 1) + (to - from));
     }
 
+    // A pixel font's table: what the window makes with the same file, byte for byte.
+    void fontFileTableIsWhatTheWindowAdds() {
+        const QString font = "/usr/share/fonts/X11/misc/6x10.pcf.gz";
+        QVERIFY2(QFile::exists(font), "xfonts-base is missing: scripts/deps.sh installs it");
+        QTemporaryDir dir;
+        const QString file = dir.filePath("fonts.txt");
+        const Run run = glyphctl({"table", "--font-file", font, "--range", "32-126", "-o", file});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.err, QByteArray());
+        QFile written(file);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), glyph::fileBytes(windowLines(std::nullopt, 32, 126, font)));
+        // The "A" of 6x10, exactly: its rows are the panel's ten.
+        const Run shown = glyphctl({"show", "--font-file", font, "A"});
+        QCOMPARE(shown.out, QByteArray("65 « A » : 0xFF07, 0xFFDB, 0xFFDD, 0xFFDB, 0xFF07, "
+                                       "0xFFFF, 0xFFFF, 0xFFFF\n"
+                                       "........\n..#.....\n.#.#....\n#...#...\n#...#...\n"
+                                       "#####...\n#...#...\n#...#...\n........\n........\n"));
+        // Characters the font lacks are named on one line; the table is still made.
+        const Run lacking = glyphctl({"table", "--font-file", font, "--range", "126-129"});
+        QCOMPARE(lacking.code, 0);
+        QCOMPARE(lacking.out.count('\n'), 5);
+        QCOMPARE(
+            QString::fromUtf8(lacking.err),
+            "glyphctl: " + font + " : caractères absents de la police, laissés vides : 127, 129\n");
+    }
+
     void charsFromAMessage() {
         QTemporaryDir dir;
         QFile message(dir.filePath("message.txt"));
@@ -123,6 +155,69 @@ private slots:
         }
         // Once each, in code order; the line end is no character of the message.
         QCOMPARE(codes, (QStringList{"32", "58", "65", "66", "116", "201", "233"}));
+    }
+
+    // "show NAME": a file of that name is a table; else one character is drawn.
+    void showNameIsAFileOrACharacter_data() {
+        QTest::addColumn<QByteArray>("file");  // what the file "A" holds; "<none>": no file
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");  // the drawing's first line, or the error's end
+        QTest::newRow("no such file: the character")
+            << QByteArray("<none>") << 0 << QString("65 « A » :");
+        QTest::newRow("a table named A") << QByteArray(" { 66, { 0xFFFF, 0xFFFE,\r\n") << 0
+                                         << QString("66 « B » : 0xFFFF, 0xFFFE");
+        QTest::newRow("an empty file named A")
+            << QByteArray() << 2 << QString("A : aucune ligne de table\n");
+        QTest::newRow("blank lines only")
+            << QByteArray("\r\n\n") << 2 << QString("A : aucune ligne de table\n");
+    }
+    void showNameIsAFileOrACharacter() {
+        QFETCH(QByteArray, file);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        if (file != "<none>") {
+            QFile table(dir.filePath("A"));
+            QVERIFY(table.open(QIODevice::WriteOnly));
+            table.write(file);
+        }
+        const Run run = glyphctl({"show", "A"}, dir.path());
+        QCOMPARE(run.code, code);
+        if (code != 0) {
+            QCOMPARE(run.out, QByteArray());
+            QCOMPARE(QString::fromUtf8(run.err), "glyphctl: " + says);
+            return;
+        }
+        QCOMPARE(run.err, QByteArray());
+        QVERIFY2(run.out.startsWith(says.toUtf8()), run.out.constData());
+        if (file == "<none>") {
+            // The character is drawn as its table line would show it.
+            QCOMPARE(run.out, glyphctl({"show", "--chars", "A"}).out);
+        }
+    }
+
+    // A broken UTF-8 sequence is refused wherever it stands, the file's end included.
+    void charsFromRefusesBrokenUtf8_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("stray byte mid-file") << QByteArray(
+            "A\xC3"
+            "B\n");
+        QTest::newRow("two-byte sequence cut at the end") << QByteArray("AB\xC3");
+        QTest::newRow("three-byte sequence cut at the end") << QByteArray("AB\xE2\x82");
+    }
+    void charsFromRefusesBrokenUtf8() {
+        QFETCH(QByteArray, content);
+        QTemporaryDir dir;
+        QFile message(dir.filePath("message.txt"));
+        QVERIFY(message.open(QIODevice::WriteOnly));
+        message.write(content);
+        message.close();
+        const QString out = dir.filePath("out.txt");
+        const Run run = glyphctl({"table", "--chars-from", message.fileName(), "-o", out});
+        QCOMPARE(run.code, 2);
+        QCOMPARE(run.err,
+                 "glyphctl: " + message.fileName().toUtf8() + " : le texte n'est pas en UTF-8\n");
+        QVERIFY(!QFile::exists(out));
     }
 
     void badInputIsRefused_data() {
@@ -145,6 +240,26 @@ private slots:
         QTest::newRow("no characters") << QStringList{"table"} << "caractères attendus";
         QTest::newRow("unknown command") << QStringList{"tables"} << "commande inconnue";
         QTest::newRow("damaged table") << QStringList{"show", "DAMAGED"} << "DAMAGED:3 : colonne 2";
+        const QString misc = "/usr/share/fonts/X11/misc/";
+        QTest::newRow("font file not a font")
+            << QStringList{"table", "--font-file", "DAMAGED", "--range", "65-66"}
+            << "DAMAGED : ce n'est pas une police lisible";
+        QTest::newRow("font file an outline font")
+            << QStringList{"table", "--font-file",
+                           "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "--range", "65-66"}
+            << "sans taille bitmap ; prenez-la avec --font";
+        QTest::newRow("font file of 20 rows")
+            << QStringList{"show", "--font-file", misc + "10x20.pcf.gz", "A"} << "20 rangées";
+        QTest::newRow("font file missing")
+            << QStringList{"show", "--font-file", "/nonexistent.pcf", "A"} << "fichier introuvable";
+        QTest::newRow("--font and --font-file")
+            << QStringList{"table",   "--font", "DejaVu Sans", "--font-file", misc + "6x10.pcf.gz",
+                           "--range", "65-66"}
+            << "pas les deux";
+        QTest::newRow("--bold with --font-file")
+            << QStringList{"table",   "--bold", "--font-file", misc + "6x10.pcf.gz",
+                           "--range", "65-66"}
+            << "--bold et --italic ne vont pas avec --font-file";
     }
     void badInputIsRefused() {
         QFETCH(QStringList, args);

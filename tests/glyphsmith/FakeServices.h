@@ -50,4 +50,10 @@ struct FakeTableChooser final : glyph::TableChooser {
         asked.append(folder);
         return answer;
     }
+    std::optional<QString> fontAnswer;  // nothing = cancelled
+    QStringList fontAsked;
+    std::optional<QString> chooseFontFile(const QString& folder) override {
+        fontAsked.append(folder);
+        return fontAnswer;
+    }
 };

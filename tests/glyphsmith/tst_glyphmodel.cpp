@@ -1,6 +1,7 @@
 #include <QTest>
 
 #include "Commands.h"
+#include "GlyphTexts.h"
 #include "GridDrawing.h"
 #include "core/ColumnCodes.h"
 #include "core/FontsTable.h"
@@ -221,12 +222,47 @@ private slots:
         QList<int> bad;
         for (const auto& problem : read.problems) {
             bad.append(problem.line);
-            QVERIFY(!problem.reason.isEmpty());
+            QVERIFY(!glyphtext::lineProblem(problem.problem).isEmpty());
         }
         QCOMPARE(bad, badLines);
         for (const auto& glyph : read.glyphs) {
             QVERIFY(read.lines.contains(recordLine(glyph)));
         }
+    }
+
+    // Each fault of a line, as the window and glyphctl word it.
+    void lineProblemsWorded_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("text");
+        const QByteArray eight =
+            " { 9, { 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF";
+        QTest::newRow("no table line")
+            << QByteArray("hello") << "ni la ligne de déclaration ni une ligne de caractère";
+        QTest::newRow("Latin-1") << QByteArray(" { 1, {\xe9")
+                                 << "caractère hors ASCII ou de contrôle";
+        QTest::newRow("code 256") << QByteArray(" { 256, {")
+                                  << "code de caractère illisible (0 à 255 attendu)";
+        QTest::newRow("no brace") << QByteArray(" { 65 0xFFFF")
+                                  << "« , { » attendu après le code 65";
+        QTest::newRow("no 0x") << QByteArray(" { 65, { 0xFFFF, FFFF,")
+                               << "colonne 2 : « 0x » attendu";
+        QTest::newRow("low word") << QByteArray(" { 65, { 0xFBFF,")
+                                  << "colonne 1 : mot hors de 0xFC00 à 0x10000";
+        QTest::newRow("no comma") << QByteArray(" { 65, { 0xFFFF;") << "colonne 1 : « , » attendu";
+        QTest::newRow("eighth not closed") << eight + ","
+                                           << "colonne 8 : « } }, » attendu";
+        QByteArray many = eight + "} },";
+        for (int c = 8; c <= kMaxColumns; ++c) {
+            many += " 0xFFFF,";
+        }
+        QTest::newRow("too many columns") << many << "plus de 999 colonnes";
+    }
+    void lineProblemsWorded() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, text);
+        const TableRead read = glyph::readTable(line);
+        QCOMPARE(read.problems.size(), std::size_t{1});
+        QCOMPARE(glyphtext::lineProblem(read.problems.front().problem), text);
     }
 
     // Every line the tools write reads back to itself and shows its words.

@@ -496,6 +496,91 @@ private slots:
             }
         }
     }
+
+    // A bitmap font opened by Ctrl+Shift+O or dropped on the window becomes the
+    // capture source until "Fonte" chooses a font; a refused file changes nothing.
+    void bitmapFontSource_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("file");     // "TEXT": a text file named .bdf
+        QTest::addColumn<QString>("message");  // empty: taken
+        const QString misc = "/usr/share/fonts/X11/misc/";
+        for (const QString how : {"Ctrl+Shift+O", "drop on a label", "drop on the list"}) {
+            QTest::addRow("6x10, %s", qPrintable(how)) << how << misc + "6x10.pcf.gz"
+                                                       << "";
+            QTest::addRow("not a font, %s", qPrintable(how))
+                << how << "TEXT"
+                << "n'a pas pu être pris comme police : ce n'est pas une police lisible";
+        }
+        QTest::newRow("outline font, Ctrl+Shift+O")
+            << "Ctrl+Shift+O"
+            << "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+            << "police vectorielle, sans taille bitmap ; choisissez-la avec « Fonte »";
+    }
+    void bitmapFontSource() {
+        QFETCH(QString, how);
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        Rig rig;
+        rig.form->stocmd_Click();
+        const QStringList lines = rig.form->lines();
+        if (file == u"TEXT") {
+            file = rig.dir.filePath("text.bdf");
+            QFile text(file);
+            QVERIFY(text.open(QIODevice::WriteOnly));
+            text.write("hello\n");
+        }
+        QVERIFY2(QFile::exists(file), qPrintable(file));
+        const QString hex = rig.hex();
+        const QImage box = rig.child<PictureBox>("Picture1")->image();
+        if (how == u"Ctrl+Shift+O") {
+            rig.tables.fontAnswer = file;
+            rig.form->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
+            QTest::keyClick(rig.form->focusWidget(), Qt::Key_O,
+                            Qt::ControlModifier | Qt::ShiftModifier);
+            QCOMPARE(rig.tables.fontAsked, QStringList{"/usr/share/fonts/X11/misc"});
+            QVERIFY(rig.tables.asked.isEmpty());
+        } else {
+            QWidget* target = how == u"drop on a label"
+                                  ? static_cast<QWidget*>(rig.child<QLabel>("Label1"))
+                                  : rig.child<QListWidget>("outList")->viewport();
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(file)});
+            QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(target, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(target, &drop);
+            QVERIFY(drop.isAccepted());
+        }
+        // The list, the title and the character stay; only the source may change.
+        QCOMPARE(rig.form->lines(), lines);
+        QCOMPARE(rig.form->windowTitle(), QStringLiteral("Créateur de fontes pour panneau à Leds"));
+        QCOMPARE(rig.asc(), QStringLiteral("65"));
+        if (!message.isEmpty()) {
+            QCOMPARE(rig.messages.shown.size(), 1);
+            QVERIFY(rig.messages.shown.front().error);
+            QVERIFY2(rig.messages.shown.front().text.contains(message),
+                     qPrintable(rig.messages.shown.front().text));
+            QVERIFY(rig.form->model().bitmapFont() == nullptr);
+            QCOMPARE(rig.hex(), hex);
+            QCOMPARE(rig.child<PictureBox>("Picture1")->image(), box);
+            return;
+        }
+        QVERIFY(rig.messages.shown.isEmpty());
+        QVERIFY(rig.form->model().bitmapFont() != nullptr);
+        // The "A" of 6x10, as glyphctl gives it.
+        const QString a6x10 = " 0xFF07, 0xFFDB, 0xFFDD, 0xFFDB, 0xFF07, 0xFFFF, 0xFFFF, 0xFFFF} },";
+        QCOMPARE(rig.hex(), a6x10);
+        // A cancelled font dialog keeps the bitmap source; a chosen font ends it.
+        rig.form->fontCmd_Click();
+        QVERIFY(rig.form->model().bitmapFont() != nullptr);
+        rig.form->calcCodes();
+        QCOMPARE(rig.hex(), a6x10);
+        rig.fonts.answer = glyph::FontChoice{rig.form->captureFont().family, 9, false, false};
+        rig.form->fontCmd_Click();
+        QVERIFY(rig.form->model().bitmapFont() == nullptr);
+    }
 };
 
 QTEST_MAIN(TestGlyphWindow)
