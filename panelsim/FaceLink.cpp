@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "ErrnoText.h"
+
 extern char** environ;
 
 namespace panelsim {
@@ -52,7 +54,7 @@ std::unique_ptr<FaceLink> FaceLink::start(const PanelFirmware& firmware, const s
                                           std::string& error) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
-        error = std::string("cannot make a pipe for the face: ") + std::strerror(errno);
+        error = "impossible de créer le tube vers la face : " + errnoText(errno);
         return nullptr;
     }
     UniqueFd readEnd(ends[0]);
@@ -61,7 +63,7 @@ std::unique_ptr<FaceLink> FaceLink::start(const PanelFirmware& firmware, const s
     // inherited copy there.
     UniqueFd high(::fcntl(readEnd.get(), F_DUPFD_CLOEXEC, kFeedFd + 1));
     if (high.get() < 0) {
-        error = std::string("cannot make a pipe for the face: ") + std::strerror(errno);
+        error = "impossible de créer le tube vers la face : " + errnoText(errno);
         return nullptr;
     }
     readEnd.reset();
@@ -94,7 +96,7 @@ std::unique_ptr<FaceLink> FaceLink::start(const PanelFirmware& firmware, const s
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
-        error = "cannot start " + path + ": " + std::strerror(rc);
+        error = "impossible de lancer " + path + " : " + errnoText(rc);
         return nullptr;
     }
     return std::make_unique<FaceLink>(firmware, std::move(writeEnd), child);
@@ -196,7 +198,7 @@ void FaceLink::flush() {
 }
 
 void FaceLink::lose() {
-    std::fprintf(stderr, "panelsim: the face has closed; the panel goes on serving\n");
+    std::fprintf(stderr, "panelsim: la face s'est fermée ; le panneau continue de servir\n");
     gone_ = true;
     due_.reset();
     pending_.clear();

@@ -6,7 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "ErrnoText.h"
 
 namespace panelsim {
 
@@ -29,17 +30,17 @@ bool someoneListens(const sockaddr_un& address) {
 std::optional<ListeningSocket> ListeningSocket::open(const std::string& path, std::string& error) {
     sockaddr_un address;
     if (!mpusbwire::fillAddress(path, address)) {
-        error = "socket path is empty or too long: " + path;
+        error = "chemin de socket vide ou trop long : " + path;
         return std::nullopt;
     }
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
         if (!S_ISSOCK(st.st_mode)) {
-            error = path + " exists and is not a socket; not touching it";
+            error = path + " existe et n'est pas un socket ; panelsim n'y touche pas";
             return std::nullopt;
         }
         if (someoneListens(address)) {
-            error = "another panelsim is already serving on " + path;
+            error = "un autre panelsim sert déjà sur " + path;
             return std::nullopt;
         }
         // Left behind by a panelsim that died: take its place.
@@ -48,7 +49,7 @@ std::optional<ListeningSocket> ListeningSocket::open(const std::string& path, st
     // Non-blocking: every waiting connection is taken until none is left.
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (fd.get() < 0) {
-        error = std::string("cannot create a socket: ") + std::strerror(errno);
+        error = "impossible de créer un socket : " + errnoText(errno);
         return std::nullopt;
     }
     // Bound and listening under a temporary name first, then renamed: whoever
@@ -66,12 +67,12 @@ std::optional<ListeningSocket> ListeningSocket::open(const std::string& path, st
     const int bindErrno = errno;
     ::umask(oldMask);
     if (bound != 0) {
-        error = "cannot bind " + temp + ": " + std::strerror(bindErrno);
+        error = "impossible de lier le socket à " + temp + " : " + errnoText(bindErrno);
         return std::nullopt;
     }
     if (::chmod(temp.c_str(), 0600) != 0 || ::listen(fd.get(), kBacklog) != 0 ||
         (temp != path && ::rename(temp.c_str(), path.c_str()) != 0)) {
-        error = "cannot listen on " + path + ": " + std::strerror(errno);
+        error = "impossible d'écouter sur " + path + " : " + errnoText(errno);
         ::unlink(temp.c_str());
         return std::nullopt;
     }

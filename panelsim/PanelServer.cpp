@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ErrnoText.h"
+
 namespace panelsim {
 
 static_assert(ListeningSocket::kBacklog == PanelServer::kMaxClients);
@@ -131,8 +133,10 @@ bool PanelServer::accept() {
         // Out of descriptors or memory: the connection stays in the backlog,
         // and asking again at once would only spin. Rest, longer each time.
         if (acceptBackoff_.count() == 0) {
-            std::fprintf(stderr, "panelsim: cannot take a connection: %s; trying again shortly\n",
-                         std::strerror(errno));
+            std::fprintf(stderr,
+                         "panelsim: impossible d'accepter une connexion : %s ; nouvel essai "
+                         "sous peu\n",
+                         errnoText(errno).c_str());
         }
         acceptBackoff_ = std::clamp(acceptBackoff_ * 2, std::chrono::milliseconds(50),
                                     std::chrono::milliseconds(1000));

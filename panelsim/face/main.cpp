@@ -24,7 +24,7 @@ int main(int argc, char* argv[]) {
         }
     }
     if (feedFd < 0 || ::fcntl(feedFd, F_SETFL, O_NONBLOCK) != 0) {
-        std::fprintf(stderr, "panelsim-face: started without a feed; run panelsim --show\n");
+        std::fprintf(stderr, "panelsim-face: lancé sans son flux ; lancez panelsim --show\n");
         return 2;
     }
     if (reportMissingDisplay("panelsim --show")) {

@@ -56,7 +56,7 @@ public:
         while (!deadline.hasExpired()) {
             const bool more = process_.waitForReadyRead(deadline.remainingTime());
             output_ += process_.readAllStandardError();
-            if (output_.indexOf("panelsim: serving on", from) >= 0) {
+            if (output_.indexOf("panelsim: en service sur", from) >= 0) {
                 ready_ = true;
                 return true;
             }

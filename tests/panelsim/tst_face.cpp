@@ -445,7 +445,7 @@ void TestFace::faceComesAndGoesWithPanelsim() {
     QVERIFY(lumictl({"send", "Bonjour"}));
     // The face closed (its window shut): the panel serves on.
     QCOMPARE(::kill(static_cast<pid_t>(faces.first()), SIGTERM), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(sim.output().contains("the face has closed"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(sim.output().contains("la face s'est fermée"), 10000);
     QVERIFY(lumictl({"read"}));
     // And a face goes with its panelsim.
     PanelSimProcess second({"--show"});
