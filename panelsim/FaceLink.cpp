@@ -25,6 +25,27 @@ namespace {
 
 constexpr int kFeedFd = 3;
 
+// How long a face has to close once its feed ends, then once told to stop,
+// then once killed: panelsim itself must be gone within 3 s of its own stop.
+constexpr std::chrono::milliseconds kFeedEndGrace{1000};
+constexpr std::chrono::milliseconds kTermGrace{500};
+constexpr std::chrono::milliseconds kKillGrace{500};
+
+// Waits up to limit for child to end; true once it is reaped (or not ours).
+bool reaped(pid_t child, std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const pid_t rc = ::waitpid(child, nullptr, WNOHANG);
+        if (rc == child || (rc < 0 && errno != EINTR)) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= until) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 }  // namespace
 
 FaceLink::FaceLink(const PanelFirmware& firmware, UniqueFd fd, pid_t child)
@@ -34,19 +55,25 @@ FaceLink::FaceLink(const PanelFirmware& firmware, UniqueFd fd, pid_t child)
 }
 
 FaceLink::~FaceLink() {
-    // The end of the feed tells the face to close; one that does not is stopped.
+    // The end of the feed tells the face to close; one that does not is told
+    // to stop, then killed. A stopped face (SIGSTOP) sees neither the end nor
+    // SIGTERM until it runs again, hence the SIGCONTs. Never an endless wait:
+    // a face stuck beyond SIGKILL is left to init.
     fd_.reset();
     if (child_ <= 0) {
         return;
     }
-    for (int i = 0; i < 100; ++i) {
-        if (::waitpid(child_, nullptr, WNOHANG) != 0) {
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ::kill(child_, SIGCONT);
+    if (reaped(child_, kFeedEndGrace)) {
+        return;
     }
     ::kill(child_, SIGTERM);
-    ::waitpid(child_, nullptr, 0);
+    ::kill(child_, SIGCONT);
+    if (reaped(child_, kTermGrace)) {
+        return;
+    }
+    ::kill(child_, SIGKILL);
+    reaped(child_, kKillGrace);
 }
 
 std::unique_ptr<FaceLink> FaceLink::start(const PanelFirmware& firmware, const std::string& path,
@@ -87,6 +114,7 @@ std::unique_ptr<FaceLink> FaceLink::start(const PanelFirmware& firmware, const s
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGINT);
     sigaddset(&defaults, SIGTERM);
+    sigaddset(&defaults, SIGHUP);
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &defaults);

@@ -70,24 +70,43 @@ std::optional<ListeningSocket> ListeningSocket::open(const std::string& path, st
         error = "impossible de lier le socket à " + temp + " : " + errnoText(bindErrno);
         return std::nullopt;
     }
-    if (::chmod(temp.c_str(), 0600) != 0 || ::listen(fd.get(), kBacklog) != 0 ||
+    // The file's identity, so that at exit only this socket is removed; a
+    // rename keeps it.
+    struct stat identity {};
+    if (::chmod(temp.c_str(), 0600) != 0 || ::lstat(temp.c_str(), &identity) != 0 ||
+        ::listen(fd.get(), kBacklog) != 0 ||
         (temp != path && ::rename(temp.c_str(), path.c_str()) != 0)) {
         error = "impossible d'écouter sur " + path + " : " + errnoText(errno);
         ::unlink(temp.c_str());
         return std::nullopt;
     }
-    return ListeningSocket(std::move(fd), path);
+    return ListeningSocket(std::move(fd), path, identity.st_dev, identity.st_ino);
 }
 
 ListeningSocket::ListeningSocket(ListeningSocket&& other) noexcept
-    : fd_(std::move(other.fd_)), path_(std::move(other.path_)) {
+    : fd_(std::move(other.fd_)),
+      path_(std::move(other.path_)),
+      device_(other.device_),
+      inode_(other.inode_) {
     other.path_.clear();
 }
 
 ListeningSocket::~ListeningSocket() {
-    if (fd_.get() >= 0 && !path_.empty()) {
+    close();
+}
+
+void ListeningSocket::close() {
+    if (fd_.get() < 0) {
+        return;
+    }
+    // Another panelsim may serve at the path by now (ours was removed or moved
+    // away): its socket is not ours to remove.
+    struct stat st {};
+    if (!path_.empty() && ::lstat(path_.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) &&
+        st.st_dev == device_ && st.st_ino == inode_) {
         ::unlink(path_.c_str());
     }
+    fd_.reset();
 }
 
 }  // namespace panelsim

@@ -1,6 +1,9 @@
 // The panel's listening socket: a Unix stream socket at a path, bound 0600,
-// removed again when it goes.
+// removed again when it goes, unless another panelsim has taken the path
+// since.
 #pragma once
+
+#include <sys/types.h>
 
 #include <optional>
 #include <string>
@@ -26,10 +29,17 @@ public:
     ListeningSocket(const ListeningSocket&) = delete;
     int fd() const { return fd_.get(); }
 
+    // Stops listening now: the socket file goes if it is still the one bound
+    // here (same device and inode), and newcomers find no panel.
+    void close();
+
 private:
-    ListeningSocket(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+    ListeningSocket(UniqueFd fd, std::string path, dev_t device, ino_t inode)
+        : fd_(std::move(fd)), path_(std::move(path)), device_(device), inode_(inode) {}
     UniqueFd fd_;
     std::string path_;
+    dev_t device_;
+    ino_t inode_;
 };
 
 }  // namespace panelsim

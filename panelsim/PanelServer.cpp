@@ -113,6 +113,13 @@ int PanelServer::run(int stopFd) {
     }
 }
 
+void PanelServer::closeClients() {
+    for (const auto& client : clients_) {
+        closeClient(*client);
+    }
+    clients_.clear();
+}
+
 void PanelServer::acceptWaiting() {
     // A burst of connections must not keep the backlog full, or a newcomer
     // finds the panel absent: what a full backlog holds is taken in one round,

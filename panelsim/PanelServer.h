@@ -74,6 +74,9 @@ public:
     // failure of the listening socket itself.
     int run(int stopFd);
 
+    // Hangs up on every client: the panel is gone for them.
+    void closeClients();
+
 private:
     struct Client;
 

@@ -94,6 +94,8 @@ int serve(const panelsim::Options& options, const std::string& socketPath) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    // A closed terminal stops the panel as cleanly as Ctrl+C does.
+    sigaddset(&stopSignals, SIGHUP);
     if (sigprocmask(SIG_BLOCK, &stopSignals, nullptr) != 0) {
         return 1;
     }
@@ -137,6 +139,12 @@ int serve(const panelsim::Options& options, const std::string& socketPath) {
     }
     std::cerr << "panelsim: en service sur " << socketPath << "\n";
     const int status = server.run(stopFd.get());
+    // Gone at once for every program: newcomers find no panel and those
+    // connected see it drop, however long the face then takes to close.
+    socket->close();
+    server.closeClients();
+    server.setWatcher(nullptr);
+    face.reset();
     if (const auto lost = log.droppedLines(); lost > 0) {
         std::cerr << "panelsim: " << lost << " ligne(s) de trace perdue(s) : le fichier de trace"
                   << " ne pouvait les prendre sans attendre\n";

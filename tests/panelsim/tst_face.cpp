@@ -53,22 +53,6 @@ struct Face {
     }
 };
 
-// The children of a process, by their names.
-QList<qint64> childrenNamed(qint64 parent, const QByteArray& name) {
-    QList<qint64> found;
-    QFile list(QStringLiteral("/proc/%1/task/%1/children").arg(parent));
-    if (!list.open(QIODevice::ReadOnly)) {
-        return found;
-    }
-    for (const QByteArray& pid : list.readAll().split(' ')) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid)));
-        if (!pid.isEmpty() && comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name) {
-            found.append(pid.toLongLong());
-        }
-    }
-    return found;
-}
-
 }  // namespace
 
 class TestFace : public QObject {
