@@ -36,19 +36,48 @@ cd build/bin
 if [ "$program" = lumiboard ] && [ "$usb" = 0 ]; then
     data="${XDG_DATA_HOME:-$HOME/.local/share}/lumiboard"
     rundir="${XDG_RUNTIME_DIR:-}"
+    own_rundir=
+    sim=
+    ui=
+    # Whatever ends this script (lumiboard closed, Ctrl+C, kill, the terminal
+    # closed): what was started here stops, and a folder made here goes.
+    cleanup() {
+        if [ -n "$ui" ]; then
+            kill "$ui" 2>/dev/null || true
+            wait "$ui" 2>/dev/null || true
+        fi
+        if [ -n "$sim" ]; then
+            kill "$sim" 2>/dev/null || true
+            wait "$sim" 2>/dev/null || true
+        fi
+        if [ -n "$own_rundir" ]; then
+            rm -rf "$own_rundir"
+        fi
+    }
+    trap cleanup EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    trap 'exit 129' HUP
     if [ -z "$rundir" ] || [ ! -w "$rundir" ]; then
         rundir=$(mktemp -d /tmp/panelsim.XXXXXX)
+        own_rundir=$rundir
     fi
     mkdir -p "$data"
     sock="$rundir/panelsim-run-$$.sock"
     ./panelsim --socket "$sock" --state "$data/panel-state" ${face[@]+"${face[@]}"} &
     sim=$!
-    trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT
     for _ in $(seq 50); do
         [ -S "$sock" ] && break
         sleep 0.1
     done
-    MPUSBAPI_VIRTUAL="$sock" ./lumiboard
+    # Waited for in the background, so that a signal to this script is acted
+    # on at once rather than once lumiboard has closed.
+    MPUSBAPI_VIRTUAL="$sock" ./lumiboard &
+    ui=$!
+    status=0
+    wait "$ui" || status=$?
+    ui=
+    exit "$status"
 elif [ "$program" = lumiboard ]; then
     # --usb is the real panel, never a virtual one left in the environment.
     exec env -u MPUSBAPI_VIRTUAL ./lumiboard

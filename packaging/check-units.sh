@@ -22,4 +22,14 @@ if [ -n "$out" ]; then
     exit 1
 fi
 grep -q 'SYSTEMD_USER_WANTS}+="lumictl-sync.service"' "$src/packaging/70-lumiboard-panel.rules"
+# The sync service stays sandboxed: an exposure of 3.0 or more ("MEDIUM" and
+# worse) fails. A user manager's review needs a runtime folder, any will do.
+mkdir -m 0700 "$work/runtime"
+if ! review=$(XDG_RUNTIME_DIR=$work/runtime systemd-analyze security --offline=yes --user \
+    --threshold=29 "$work/lumictl-sync.service" 2>&1); then
+    echo "$review" | tail -n 25
+    echo "lumictl-sync.service: exposure 3.0 or more"
+    exit 1
+fi
+echo "$review" | tail -n 1
 echo "units verified"

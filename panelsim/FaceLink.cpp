@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "ErrnoText.h"
+
 extern char** environ;
 
 namespace panelsim {
@@ -22,6 +24,27 @@ namespace panelsim {
 namespace {
 
 constexpr int kFeedFd = 3;
+
+// How long a face has to close once its feed ends, then once told to stop,
+// then once killed: panelsim itself must be gone within 3 s of its own stop.
+constexpr std::chrono::milliseconds kFeedEndGrace{1000};
+constexpr std::chrono::milliseconds kTermGrace{500};
+constexpr std::chrono::milliseconds kKillGrace{500};
+
+// Waits up to limit for child to end; true once it is reaped (or not ours).
+bool reaped(pid_t child, std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const pid_t rc = ::waitpid(child, nullptr, WNOHANG);
+        if (rc == child || (rc < 0 && errno != EINTR)) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= until) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
 
 }  // namespace
 
@@ -32,19 +55,25 @@ FaceLink::FaceLink(const PanelFirmware& firmware, UniqueFd fd, pid_t child)
 }
 
 FaceLink::~FaceLink() {
-    // The end of the feed tells the face to close; one that does not is stopped.
+    // The end of the feed tells the face to close; one that does not is told
+    // to stop, then killed. A stopped face (SIGSTOP) sees neither the end nor
+    // SIGTERM until it runs again, hence the SIGCONTs. Never an endless wait:
+    // a face stuck beyond SIGKILL is left to init.
     fd_.reset();
     if (child_ <= 0) {
         return;
     }
-    for (int i = 0; i < 100; ++i) {
-        if (::waitpid(child_, nullptr, WNOHANG) != 0) {
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ::kill(child_, SIGCONT);
+    if (reaped(child_, kFeedEndGrace)) {
+        return;
     }
     ::kill(child_, SIGTERM);
-    ::waitpid(child_, nullptr, 0);
+    ::kill(child_, SIGCONT);
+    if (reaped(child_, kTermGrace)) {
+        return;
+    }
+    ::kill(child_, SIGKILL);
+    reaped(child_, kKillGrace);
 }
 
 std::unique_ptr<FaceLink> FaceLink::start(const PanelFirmware& firmware, const std::string& path,
@@ -52,7 +81,7 @@ std::unique_ptr<FaceLink> FaceLink::start(const PanelFirmware& firmware, const s
                                           std::string& error) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
-        error = std::string("cannot make a pipe for the face: ") + std::strerror(errno);
+        error = "impossible de créer le tube vers la face : " + errnoText(errno);
         return nullptr;
     }
     UniqueFd readEnd(ends[0]);
@@ -61,7 +90,7 @@ std::unique_ptr<FaceLink> FaceLink::start(const PanelFirmware& firmware, const s
     // inherited copy there.
     UniqueFd high(::fcntl(readEnd.get(), F_DUPFD_CLOEXEC, kFeedFd + 1));
     if (high.get() < 0) {
-        error = std::string("cannot make a pipe for the face: ") + std::strerror(errno);
+        error = "impossible de créer le tube vers la face : " + errnoText(errno);
         return nullptr;
     }
     readEnd.reset();
@@ -85,6 +114,7 @@ std::unique_ptr<FaceLink> FaceLink::start(const PanelFirmware& firmware, const s
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGINT);
     sigaddset(&defaults, SIGTERM);
+    sigaddset(&defaults, SIGHUP);
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
@@ -94,7 +124,7 @@ std::unique_ptr<FaceLink> FaceLink::start(const PanelFirmware& firmware, const s
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
-        error = "cannot start " + path + ": " + std::strerror(rc);
+        error = "impossible de lancer " + path + " : " + errnoText(rc);
         return nullptr;
     }
     return std::make_unique<FaceLink>(firmware, std::move(writeEnd), child);
@@ -196,7 +226,7 @@ void FaceLink::flush() {
 }
 
 void FaceLink::lose() {
-    std::fprintf(stderr, "panelsim: the face has closed; the panel goes on serving\n");
+    std::fprintf(stderr, "panelsim: la face s'est fermée ; le panneau continue de servir\n");
     gone_ = true;
     due_.reset();
     pending_.clear();

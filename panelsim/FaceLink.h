@@ -25,7 +25,7 @@ public:
     static constexpr std::chrono::milliseconds kStatusPause{50};
 
     // Writes to fd (made non-blocking here), which the link owns. child: the
-    // face's process, waited for when the link goes; 0 for none.
+    // face's process, ended when the link goes (in at most 2 s); 0 for none.
     FaceLink(const PanelFirmware& firmware, UniqueFd fd, pid_t child);
     ~FaceLink() override;
     FaceLink(const FaceLink&) = delete;

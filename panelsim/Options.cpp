@@ -12,7 +12,8 @@ bool parseNumber(const std::string& s, T& value) {
     return !s.empty() && ec == std::errc{} && ptr == s.data() + s.size();
 }
 
-// H,M,S,D,MO,Y,AH,AM,ON: bytes each but the year, which takes two.
+// H,M,S,J,MO,A,RH,RM,ON (hour, minute, second, day, month, year, alarm): bytes each but the year,
+// which takes two.
 bool parseClockReply(const std::string& text, std::array<std::uint8_t, 10>& bytes) {
     std::vector<unsigned> values;
     std::size_t start = 0;
@@ -47,26 +48,31 @@ bool parseClockReply(const std::string& text, std::array<std::uint8_t, 10>& byte
 }  // namespace
 
 std::string usage() {
-    return "usage: panelsim [options]\n"
-           "A virtual LED message panel (USB 04d8:000c) served on a Unix socket;\n"
-           "point libmpusbapi at it with MPUSBAPI_VIRTUAL=<socket>.\n"
+    return "usage : panelsim [options]\n"
+           "Un journal lumineux virtuel (USB 04d8:000c) servi sur un socket Unix ;\n"
+           "la bibliothèque libmpusbapi s'y adresse avec MPUSBAPI_VIRTUAL=<socket>.\n"
            "\n"
-           "  --socket PATH        socket to serve on (default $XDG_RUNTIME_DIR/panelsim.sock,\n"
-           "                       else a private folder under /tmp)\n"
-           "  --state FILE         keep text, clock and alarm in FILE across runs\n"
-           "                       (a damaged FILE is moved aside to FILE.bad)\n"
-           "  --log FILE           append every report, both ways, to FILE (created 0600;\n"
-           "                       an existing FILE must be a regular file of yours that\n"
-           "                       nobody else may write)\n"
-           "  --show               show the panel's LEDs in a window, \"Panneau virtuel\"\n"
-           "                       (needs a display; the panel serves on without it)\n"
-           "  --no-reply           never answer a report\n"
-           "  --nak                answer with 0x55 in byte 0\n"
-           "  --fail-write-at N    refuse the Nth output report of the run\n"
-           "  --clock-reply H,M,S,D,MO,Y,AH,AM,ON\n"
-           "                       answer 0x43 with these values (out of range allowed)\n"
-           "  --unplug-after N     act unplugged after N output reports\n"
-           "  --help               show this help\n";
+           "  --socket CHEMIN      le socket où répondre (par défaut\n"
+           "                       $XDG_RUNTIME_DIR/panelsim.sock, sinon un dossier\n"
+           "                       privé sous /tmp)\n"
+           "  --state FICHIER      garde le texte, l'horloge et le réveil dans FICHIER\n"
+           "                       d'une fois sur l'autre (un FICHIER abîmé est mis de\n"
+           "                       côté sous FICHIER.bad)\n"
+           "  --log FICHIER        ajoute chaque rapport, dans les deux sens, à FICHIER\n"
+           "                       (créé en 0600 ; un FICHIER déjà là doit être un\n"
+           "                       fichier ordinaire à vous que personne d'autre ne\n"
+           "                       peut écrire)\n"
+           "  --show               montre les LED du panneau dans une fenêtre,\n"
+           "                       « Panneau virtuel » (il faut un écran ; le panneau\n"
+           "                       sert quand même sans elle)\n"
+           "  --no-reply           ne répond jamais à un rapport\n"
+           "  --nak                répond avec 0x55 dans l'octet 0\n"
+           "  --fail-write-at N    refuse le N-ième rapport de sortie\n"
+           "  --clock-reply H,M,S,J,MO,A,RH,RM,ON\n"
+           "                       répond à 0x43 avec ces valeurs (même hors limites)\n"
+           "  --unplug-after N     fait comme s'il était débranché après N rapports\n"
+           "                       de sortie\n"
+           "  --help               cette aide\n";
 }
 
 std::variant<Options, std::string> parseOptions(const std::vector<std::string>& args) {
@@ -99,7 +105,7 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
         } else if (flag == "--socket" || flag == "--state" || flag == "--log") {
             const auto v = value();
             if (!v || v->empty()) {
-                return flag + " needs a file name";
+                return flag + " attend un nom de fichier";
             }
             (flag == "--socket"  ? options.socketPath
              : flag == "--state" ? options.statePath
@@ -108,7 +114,8 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
             const auto v = value();
             std::uint64_t n = 0;
             if (!v || !parseNumber(*v, n) || (flag == "--fail-write-at" && n == 0)) {
-                return flag + " needs a number" + (flag == "--fail-write-at" ? " from 1 on" : "");
+                return flag + " attend un nombre" +
+                       (flag == "--fail-write-at" ? " à partir de 1" : "");
             }
             (flag == "--fail-write-at" ? options.faults.failWriteAt : options.faults.unplugAfter) =
                 n;
@@ -116,12 +123,12 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
             const auto v = value();
             std::array<std::uint8_t, 10> bytes{};
             if (!v || !parseClockReply(*v, bytes)) {
-                return "--clock-reply needs nine numbers H,M,S,D,MO,Y,AH,AM,ON "
-                       "(bytes, the year up to 65535)";
+                return "--clock-reply attend neuf nombres H,M,S,J,MO,A,RH,RM,ON "
+                       "(des octets, l'année jusqu'à 65535)";
             }
             options.faults.clockReply = bytes;
         } else {
-            return "unknown option " + args[i];
+            return "option inconnue : « " + args[i] + " »";
         }
     }
     return options;

@@ -3,8 +3,6 @@
 #include <poll.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,23 +10,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ErrnoText.h"
+
 namespace panelsim {
 
+static_assert(ListeningSocket::kBacklog == PanelServer::kMaxClients);
+
 namespace {
-
-constexpr int kBacklog = static_cast<int>(PanelServer::kMaxClients);
-
-// True when some process accepts connections on the socket at path.
-bool someoneListens(const sockaddr_un& address) {
-    const UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (probe.get() < 0) {
-        return false;
-    }
-    const int rc =
-        ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    // A full backlog (EAGAIN) still means a live server.
-    return rc == 0 || errno == EAGAIN;
-}
 
 // The process at the other end of a connection, as the kernel knows it; 0
 // when it can't say.
@@ -42,69 +30,6 @@ long peerPid(int fd) {
 }
 
 }  // namespace
-
-std::optional<ListeningSocket> ListeningSocket::open(const std::string& path, std::string& error) {
-    sockaddr_un address;
-    if (!mpusbwire::fillAddress(path, address)) {
-        error = "socket path is empty or too long: " + path;
-        return std::nullopt;
-    }
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0) {
-        if (!S_ISSOCK(st.st_mode)) {
-            error = path + " exists and is not a socket; not touching it";
-            return std::nullopt;
-        }
-        if (someoneListens(address)) {
-            error = "another panelsim is already serving on " + path;
-            return std::nullopt;
-        }
-        // Left behind by a panelsim that died: take its place.
-        ::unlink(path.c_str());
-    }
-    // Non-blocking: every waiting connection is taken until none is left.
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (fd.get() < 0) {
-        error = std::string("cannot create a socket: ") + std::strerror(errno);
-        return std::nullopt;
-    }
-    // Bound and listening under a temporary name first, then renamed: whoever
-    // sees the socket at path can connect at once.
-    std::string temp = path + "." + std::to_string(::getpid());
-    sockaddr_un tempAddress;
-    if (!mpusbwire::fillAddress(temp, tempAddress)) {
-        temp = path;
-        tempAddress = address;
-    }
-    // The socket is born 0600: nobody else may talk to the panel, not even briefly.
-    const mode_t oldMask = ::umask(0177);
-    const int bound =
-        ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&tempAddress), sizeof tempAddress);
-    const int bindErrno = errno;
-    ::umask(oldMask);
-    if (bound != 0) {
-        error = "cannot bind " + temp + ": " + std::strerror(bindErrno);
-        return std::nullopt;
-    }
-    if (::chmod(temp.c_str(), 0600) != 0 || ::listen(fd.get(), kBacklog) != 0 ||
-        (temp != path && ::rename(temp.c_str(), path.c_str()) != 0)) {
-        error = "cannot listen on " + path + ": " + std::strerror(errno);
-        ::unlink(temp.c_str());
-        return std::nullopt;
-    }
-    return ListeningSocket(std::move(fd), path);
-}
-
-ListeningSocket::ListeningSocket(ListeningSocket&& other) noexcept
-    : fd_(std::move(other.fd_)), path_(std::move(other.path_)) {
-    other.path_.clear();
-}
-
-ListeningSocket::~ListeningSocket() {
-    if (fd_.get() >= 0 && !path_.empty()) {
-        ::unlink(path_.c_str());
-    }
-}
 
 struct PanelServer::Client {
     std::uint64_t id = 0;
@@ -188,6 +113,13 @@ int PanelServer::run(int stopFd) {
     }
 }
 
+void PanelServer::closeClients() {
+    for (const auto& client : clients_) {
+        closeClient(*client);
+    }
+    clients_.clear();
+}
+
 void PanelServer::acceptWaiting() {
     // A burst of connections must not keep the backlog full, or a newcomer
     // finds the panel absent: what a full backlog holds is taken in one round,
@@ -208,8 +140,10 @@ bool PanelServer::accept() {
         // Out of descriptors or memory: the connection stays in the backlog,
         // and asking again at once would only spin. Rest, longer each time.
         if (acceptBackoff_.count() == 0) {
-            std::fprintf(stderr, "panelsim: cannot take a connection: %s; trying again shortly\n",
-                         std::strerror(errno));
+            std::fprintf(stderr,
+                         "panelsim: impossible d'accepter une connexion : %s ; nouvel essai "
+                         "sous peu\n",
+                         errnoText(errno).c_str());
         }
         acceptBackoff_ = std::clamp(acceptBackoff_ * 2, std::chrono::milliseconds(50),
                                     std::chrono::milliseconds(1000));

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "FaceFeed.h"
+#include "ListeningSocket.h"
 #include "Panel.h"
 #include "PanelHold.h"
 #include "ReportLog.h"
@@ -25,24 +26,6 @@
 namespace panelsim {
 
 using mpusbwire::UniqueFd;
-
-// A listening socket at a path, removed again when it goes.
-class ListeningSocket {
-public:
-    // Binds path with mode 0600. A stale socket left by a dead panelsim is
-    // replaced; a live one, or any other file, is refused (nullopt, error set).
-    static std::optional<ListeningSocket> open(const std::string& path, std::string& error);
-    ~ListeningSocket();
-    ListeningSocket(ListeningSocket&& other) noexcept;
-    ListeningSocket& operator=(ListeningSocket&&) = delete;
-    ListeningSocket(const ListeningSocket&) = delete;
-    int fd() const { return fd_.get(); }
-
-private:
-    ListeningSocket(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
-    UniqueFd fd_;
-    std::string path_;
-};
 
 // Who is connected, as a watcher beside the server sees it.
 struct ServerView {
@@ -90,6 +73,9 @@ public:
     // Serves until stopFd (a signalfd) becomes readable. Returns 0, or 1 on a
     // failure of the listening socket itself.
     int run(int stopFd);
+
+    // Hangs up on every client: the panel is gone for them.
+    void closeClients();
 
 private:
     struct Client;

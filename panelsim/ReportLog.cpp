@@ -10,6 +10,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "ErrnoText.h"
+
 namespace panelsim {
 
 namespace {
@@ -36,7 +38,7 @@ UniqueFd openLog(const std::string& path, std::string& error, std::string& note)
             return fd;
         }
         if (errno != EEXIST) {
-            error = std::strerror(errno);
+            error = errnoText(errno);
             return {};
         }
         // Looked at before opening, so that a FIFO or a device is never opened.
@@ -45,15 +47,15 @@ UniqueFd openLog(const std::string& path, std::string& error, std::string& note)
             if (errno == ENOENT) {
                 continue;
             }
-            error = std::strerror(errno);
+            error = errnoText(errno);
             return {};
         }
         if (S_ISLNK(seen.st_mode)) {
-            error = "it is a symbolic link";
+            error = "c'est un lien symbolique";
             return {};
         }
         if (!S_ISREG(seen.st_mode)) {
-            error = "it is not a regular file";
+            error = "ce n'est pas un fichier ordinaire";
             return {};
         }
         fd.reset(::open(path.c_str(), kOpenFlags));
@@ -61,31 +63,32 @@ UniqueFd openLog(const std::string& path, std::string& error, std::string& note)
         if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || st.st_dev != seen.st_dev ||
             st.st_ino != seen.st_ino) {
             if (fd.get() < 0 && errno != ENOENT && errno != ELOOP) {
-                error = std::strerror(errno);
+                error = errnoText(errno);
                 return {};
             }
             continue;  // replaced meanwhile
         }
         if (st.st_uid != ::geteuid()) {
-            error = "it belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+            error = "il appartient à un autre utilisateur (uid " + std::to_string(st.st_uid) + ")";
             return {};
         }
         if (st.st_mode & (S_IWGRP | S_IWOTH)) {
-            error = "others may write to it (mode " + octal(st.st_mode) + ")";
+            error = "d'autres peuvent y écrire (mode " + octal(st.st_mode) + ")";
             return {};
         }
         // Ours and written by us alone, but readable by others: the texts are not theirs.
         if (st.st_mode & (S_IRWXG | S_IRWXO)) {
             if (::fchmod(fd.get(), st.st_mode & S_IRWXU) != 0) {
-                error = std::string("cannot make it private: ") + std::strerror(errno);
+                error = "impossible de le rendre privé : " + errnoText(errno);
                 return {};
             }
-            note = "the log " + path + " was mode " + octal(st.st_mode) + "; now " +
-                   octal(st.st_mode & S_IRWXU) + ", as it holds every text sent";
+            note = "le fichier de trace " + path + " était en mode " + octal(st.st_mode) +
+                   " ; le voici en " + octal(st.st_mode & S_IRWXU) +
+                   ", puisqu'il garde chaque texte envoyé";
         }
         return fd;
     }
-    error = "it keeps changing while being opened";
+    error = "il change sans cesse pendant son ouverture";
     return {};
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ErrnoText.h"
 #include "FaceLink.h"
 #include "Options.h"
 #include "Panel.h"
@@ -64,8 +65,9 @@ int serve(const panelsim::Options& options, const std::string& socketPath) {
     firmware.setState(newPanelState());
     if (!options.statePath.empty()) {
         if (const int removed = removeStaleTemporaries(options.statePath); removed > 0) {
-            std::cerr << "panelsim: removed " << removed
-                      << " temporary file(s) left by a panelsim that was stopped mid-write\n";
+            std::cerr << "panelsim: " << removed
+                      << " fichier(s) temporaire(s) retiré(s), laissé(s) par un panelsim arrêté"
+                         " en pleine écriture\n";
         }
         const LoadedState loaded = loadState(options.statePath);
         if (!loaded.note.empty()) {
@@ -78,8 +80,8 @@ int serve(const panelsim::Options& options, const std::string& socketPath) {
     }
     ReportLog log(options.logPath);
     if (log.failed()) {
-        std::cerr << "panelsim: cannot open the log " << options.logPath << ": " << log.error()
-                  << "\n";
+        std::cerr << "panelsim: impossible d'ouvrir le fichier de trace " << options.logPath
+                  << " : " << log.error() << "\n";
         return 1;
     }
     if (!log.note().empty()) {
@@ -92,12 +94,15 @@ int serve(const panelsim::Options& options, const std::string& socketPath) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    // A closed terminal stops the panel as cleanly as Ctrl+C does.
+    sigaddset(&stopSignals, SIGHUP);
     if (sigprocmask(SIG_BLOCK, &stopSignals, nullptr) != 0) {
         return 1;
     }
     const UniqueFd stopFd(::signalfd(-1, &stopSignals, SFD_CLOEXEC));
     if (stopFd.get() < 0) {
-        std::cerr << "panelsim: cannot watch for signals: " << std::strerror(errno) << "\n";
+        std::cerr << "panelsim: impossible de surveiller les signaux : " << errnoText(errno)
+                  << "\n";
         return 1;
     }
     ::signal(SIGPIPE, SIG_IGN);
@@ -111,8 +116,8 @@ int serve(const panelsim::Options& options, const std::string& socketPath) {
     Panel panel(firmware, options.faults);
     const auto saveStateFile = [&] {
         if (!options.statePath.empty() && !saveState(options.statePath, firmware.state())) {
-            std::cerr << "panelsim: cannot write the state file " << options.statePath << ": "
-                      << std::strerror(errno) << "\n";
+            std::cerr << "panelsim: impossible d'écrire le fichier d'état " << options.statePath
+                      << " : " << errnoText(errno) << "\n";
         }
     };
     PanelServer server(*socket, panel, log, saveStateFile);
@@ -121,7 +126,8 @@ int serve(const panelsim::Options& options, const std::string& socketPath) {
         const std::string programDir = runningProgramDir();
         const auto program = findFaceProgram(programDir);
         if (!program) {
-            std::cerr << "panelsim: --show: the face program panelsim-face is not installed\n";
+            std::cerr << "panelsim: --show : la face du panneau, panelsim-face, n'est pas "
+                         "installée\n";
             return 1;
         }
         face = FaceLink::start(firmware, *program, {"--pictures-from", programDir}, error);
@@ -131,11 +137,17 @@ int serve(const panelsim::Options& options, const std::string& socketPath) {
         }
         server.setWatcher(face.get());
     }
-    std::cerr << "panelsim: serving on " << socketPath << "\n";
+    std::cerr << "panelsim: en service sur " << socketPath << "\n";
     const int status = server.run(stopFd.get());
+    // Gone at once for every program: newcomers find no panel and those
+    // connected see it drop, however long the face then takes to close.
+    socket->close();
+    server.closeClients();
+    server.setWatcher(nullptr);
+    face.reset();
     if (const auto lost = log.droppedLines(); lost > 0) {
-        std::cerr << "panelsim: " << lost << " log line(s) dropped: the log could not take them"
-                  << " without waiting\n";
+        std::cerr << "panelsim: " << lost << " ligne(s) de trace perdue(s) : le fichier de trace"
+                  << " ne pouvait les prendre sans attendre\n";
     }
     return status;
 }
@@ -162,7 +174,7 @@ int main(int argc, char** argv) {
     }
     const PrivateDir dir;
     if (dir.path().empty()) {
-        std::cerr << "panelsim: cannot create a private folder under /tmp\n";
+        std::cerr << "panelsim: impossible de créer un dossier privé sous /tmp\n";
         return 1;
     }
     return serve(options, dir.path() + "/" + kSocketName);

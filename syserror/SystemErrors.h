@@ -2,7 +2,5 @@
 
 #include <QString>
 
-// Why a system call failed, in French, from the errno it left: the programs
-// speak French, and the system's own texts are English. An errno without
-// words of its own is named by its number.
+// errnoText (ErrnoText.h) for the Qt programs.
 QString systemErrorReason(int error);

@@ -46,11 +46,18 @@ bool FaceWindow::readFeed() {
     if (feedFd_ < 0) {
         return true;
     }
-    char buffer[4096];
-    for (;;) {
+    char buffer[kReadSize];
+    std::optional<panelsim::FaceView> newest;
+    for (int reads = 0; reads < kReadsPerTick;) {
         const ssize_t n = ::read(feedFd_, buffer, sizeof buffer);
         if (n > 0) {
+            ++reads;
             reader_.feed(buffer, static_cast<std::size_t>(n));
+            // Each round trims what is not a view, so the face keeps no more
+            // than one read beyond a message.
+            while (auto view = reader_.next()) {
+                newest = std::move(view);
+            }
             if (static_cast<std::size_t>(n) < sizeof buffer) {
                 break;
             }
@@ -63,10 +70,6 @@ bool FaceWindow::readFeed() {
             break;
         }
         return false;  // the end, or a feed that broke
-    }
-    std::optional<panelsim::FaceView> newest;
-    while (auto view = reader_.next()) {
-        newest = std::move(view);
     }
     if (newest) {
         face_.apply(*newest);

@@ -18,7 +18,14 @@ public:
     // feedFd: a pipe from panelsim (-1: none); its end closes the window.
     FaceWindow(PanelFace& face, int feedFd, QWidget* parent = nullptr);
 
-    // Reads what the feed holds and shows its newest view; false at its end.
+    // What one tick reads of the feed at most: a whole pipe of panelsim's,
+    // while a feed that never runs dry (a wrong descriptor, /dev/zero) can
+    // neither hold up the drawing nor fill the memory.
+    static constexpr int kReadSize = 4096;
+    static constexpr int kReadsPerTick = 16;
+
+    // Reads what the feed holds, up to the bound, and shows its newest view;
+    // false at its end.
     bool readFeed();
     void tick();
 

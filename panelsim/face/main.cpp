@@ -4,27 +4,30 @@
 
 #include <QApplication>
 
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <string>
+#include <variant>
+#include <vector>
 
+#include "ErrnoText.h"
+#include "FaceOptions.h"
 #include "FaceWindow.h"
 #include "PanelFace.h"
 #include "ProgramSetup.h"
 #include "SystemSeams.h"
 
 int main(int argc, char* argv[]) {
-    int feedFd = -1;
-    QString programDir;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--feed") == 0) {
-            feedFd = std::atoi(argv[i + 1]);
-        } else if (std::strcmp(argv[i], "--pictures-from") == 0) {
-            programDir = QString::fromLocal8Bit(argv[i + 1]);
-        }
+    const auto parsed = parseFaceOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (const auto* reason = std::get_if<std::string>(&parsed)) {
+        std::fprintf(stderr, "panelsim-face: %s\n", reason->c_str());
+        return 2;
     }
-    if (feedFd < 0 || ::fcntl(feedFd, F_SETFL, O_NONBLOCK) != 0) {
-        std::fprintf(stderr, "panelsim-face: started without a feed; run panelsim --show\n");
+    const auto& options = std::get<FaceOptions>(parsed);
+    const int feedFd = options.feedFd;
+    const QString programDir = QString::fromLocal8Bit(options.picturesFrom);
+    if (::fcntl(feedFd, F_SETFL, O_NONBLOCK) != 0) {
+        std::fprintf(stderr, "panelsim-face: --feed %d : %s\n", feedFd, errnoText(errno).c_str());
         return 2;
     }
     if (reportMissingDisplay("panelsim --show")) {

@@ -56,7 +56,7 @@ public:
         while (!deadline.hasExpired()) {
             const bool more = process_.waitForReadyRead(deadline.remainingTime());
             output_ += process_.readAllStandardError();
-            if (output_.indexOf("panelsim: serving on", from) >= 0) {
+            if (output_.indexOf("panelsim: en service sur", from) >= 0) {
                 ready_ = true;
                 return true;
             }
@@ -95,6 +95,8 @@ public:
     void setChildSetup(std::function<void()> setup) { childSetup_ = std::move(setup); }
 
     bool ready() const { return ready_; }
+    // Still running (not yet seen to end by the event loop).
+    bool running() const { return process_.state() != QProcess::NotRunning; }
     QString socketPath() const { return QDir(folder()).filePath("panel.sock"); }
     QString folder() const { return folder_.isEmpty() ? dir_.path() : folder_; }
     QString statePath() const { return QDir(folder()).filePath("panel.state"); }

@@ -126,3 +126,31 @@ inline const QByteArray kBusyFrame(
     4);
 // A clock read accepted: 'A', then the 64-byte reply.
 inline constexpr int kAnswerSize = 3 + 3 + 64;
+
+// The children of a process, by their names.
+inline QList<qint64> childrenNamed(qint64 parent, const QByteArray& name) {
+    QList<qint64> found;
+    QFile list(QStringLiteral("/proc/%1/task/%1/children").arg(parent));
+    if (!list.open(QIODevice::ReadOnly)) {
+        return found;
+    }
+    for (const QByteArray& pid : list.readAll().split(' ')) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid)));
+        if (!pid.isEmpty() && comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name) {
+            found.append(pid.toLongLong());
+        }
+    }
+    return found;
+}
+
+// A process's state letter as /proc shows it ('T' stopped, 'Z' ended but not
+// yet reaped), or 0 once it is gone.
+inline char processState(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close >= 0 && close + 2 < line.size() ? line[close + 2] : char(0);
+}

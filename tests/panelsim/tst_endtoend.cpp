@@ -461,7 +461,7 @@ void EndToEndTest::staleTemporariesAreCleared() {
     for (const QString& name : others) {
         QVERIFY2(QFileInfo::exists(dir->path() + "/" + name), qPrintable(name));
     }
-    QVERIFY(sim.output().contains("removed 2 temporary"));
+    QVERIFY(sim.output().contains("2 fichier(s) temporaire(s) retiré(s)"));
 }
 
 void EndToEndTest::logIsPrivateAndAppended() {
@@ -480,7 +480,8 @@ void EndToEndTest::logIsPrivateAndAppended() {
     const QByteArray text = readFile(log);
     QVERIFY(text.startsWith("earlier line\n"));
     QCOMPARE(text.count(" OUT 43"), 1);
-    QVERIFY2(sim.output().contains("was mode 0644; now 0600"), qPrintable(sim.output()));
+    QVERIFY2(sim.output().contains("était en mode 0644 ; le voici en 0600"),
+             qPrintable(sim.output()));
     for (const QString& file : {log, fresh}) {
         struct stat st {};
         QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
@@ -492,15 +493,15 @@ void EndToEndTest::logThatIsNotSafeIsRefused_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reason");
     QTest::newRow("symbolic link") << "link"
-                                   << "symbolic link";
+                                   << "lien symbolique";
     QTest::newRow("FIFO with a reader") << "fifo"
-                                        << "not a regular file";
+                                        << "pas un fichier ordinaire";
     QTest::newRow("writable by all") << "0666"
-                                     << "others may write to it (mode 0666)";
+                                     << "d'autres peuvent y écrire (mode 0666)";
     QTest::newRow("writable by the group") << "0620"
-                                           << "others may write to it (mode 0620)";
+                                           << "d'autres peuvent y écrire (mode 0620)";
     QTest::newRow("another user's") << "nobody"
-                                    << "belongs to another user";
+                                    << "appartient à un autre utilisateur";
 }
 
 void EndToEndTest::logThatIsNotSafeIsRefused() {
@@ -534,7 +535,8 @@ void EndToEndTest::logThatIsNotSafeIsRefused() {
     QCOMPARE(sim.stop(), 1);
     const QString said = sim.output();
     QCOMPARE(said.count('\n'), 1);
-    QVERIFY2(said.contains("cannot open the log " + log + ": ") && said.contains(reason),
+    QVERIFY2(said.contains("impossible d'ouvrir le fichier de trace " + log + " : ") &&
+                 said.contains(reason),
              qPrintable(said));
     if (kind == "fifo") {
         char byte = 0;
@@ -561,9 +563,10 @@ void EndToEndTest::logLinesLostAreCounted() {
     QCOMPARE(sim.stop(), 0);
     const int whole = int(readFile(log).count('\n'));
     QVERIFY(whole > 0 && whole < 2 * kExchanges);
-    QVERIFY2(sim.output().contains(
-                 QStringLiteral("panelsim: %1 log line(s) dropped").arg(2 * kExchanges - whole)),
-             qPrintable(sim.output()));
+    QVERIFY2(
+        sim.output().contains(
+            QStringLiteral("panelsim: %1 ligne(s) de trace perdue(s)").arg(2 * kExchanges - whole)),
+        qPrintable(sim.output()));
 }
 
 void EndToEndTest::socketIsPrivate() {
@@ -581,7 +584,7 @@ void EndToEndTest::liveSocketIsRefused() {
     PanelSimProcess second(PanelSimProcess::notStarted, dir->path());
     QVERIFY(!second.start());
     QCOMPARE(second.stop(), 1);
-    QVERIFY(second.output().contains("already serving"));
+    QVERIFY(second.output().contains("sert déjà"));
     // The first one is undisturbed.
     QCOMPARE(lib.count(kPanelId), 1u);
 }
@@ -725,7 +728,7 @@ void EndToEndTest::acceptFailureRestsInsteadOfSpinning() {
         waiting = clients.back()->receive(1000, 4) != kHelloReply;
     }
     QVERIFY2(waiting, "panelsim took every client despite its descriptor limit");
-    QTRY_VERIFY(sim.output().contains("cannot take a connection"));
+    QTRY_VERIFY(sim.output().contains("impossible d'accepter une connexion"));
     // While the last one waits in the backlog, panelsim rests: spinning on
     // the failing accept would take most of a core.
     const double before = cpuSeconds(sim.pid());
@@ -755,7 +758,7 @@ void EndToEndTest::badCommandLine() {
     p.start(PanelSimProcess::binDir() + "/panelsim", args);
     QVERIFY(p.waitForFinished(5000));
     QCOMPARE(p.exitCode(), 2);
-    QVERIFY(p.readAllStandardError().contains("usage: panelsim"));
+    QVERIFY(p.readAllStandardError().contains("usage : panelsim"));
 }
 
 QTEST_GUILESS_MAIN(EndToEndTest)

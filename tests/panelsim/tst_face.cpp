@@ -14,6 +14,7 @@
 
 #include "BinDir.h"
 #include "FaceLink.h"
+#include "FaceOptions.h"
 #include "FaceWindow.h"
 #include "FakeSeams.h"
 #include "PanelFace.h"
@@ -53,22 +54,6 @@ struct Face {
     }
 };
 
-// The children of a process, by their names.
-QList<qint64> childrenNamed(qint64 parent, const QByteArray& name) {
-    QList<qint64> found;
-    QFile list(QStringLiteral("/proc/%1/task/%1/children").arg(parent));
-    if (!list.open(QIODevice::ReadOnly)) {
-        return found;
-    }
-    for (const QByteArray& pid : list.readAll().split(' ')) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(pid)));
-        if (!pid.isEmpty() && comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name) {
-            found.append(pid.toLongLong());
-        }
-    }
-    return found;
-}
-
 }  // namespace
 
 class TestFace : public QObject {
@@ -89,6 +74,12 @@ private slots:
     void sendShowsAtTheNextTick();
     void busyFaceNeverDelaysReplies();
     void faceComesAndGoesWithPanelsim();
+    void faceOptions_data();
+    void faceOptions();
+    void endlessFeedLeavesTheTicksDrawing();
+    void faceProgramOnAnEndlessFeed();
+    void faceProgramRefusesABadFeed_data();
+    void faceProgramRefusesABadFeed();
 };
 
 void TestFace::feedCarriesViews_data() {
@@ -445,7 +436,7 @@ void TestFace::faceComesAndGoesWithPanelsim() {
     QVERIFY(lumictl({"send", "Bonjour"}));
     // The face closed (its window shut): the panel serves on.
     QCOMPARE(::kill(static_cast<pid_t>(faces.first()), SIGTERM), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(sim.output().contains("the face has closed"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(sim.output().contains("la face s'est fermée"), 10000);
     QVERIFY(lumictl({"read"}));
     // And a face goes with its panelsim.
     PanelSimProcess second({"--show"});
@@ -454,6 +445,132 @@ void TestFace::faceComesAndGoesWithPanelsim() {
                              10000);
     QCOMPARE(second.stop(), 0);
     QVERIFY(::kill(static_cast<pid_t>(faces.first()), 0) != 0);
+}
+
+void TestFace::faceOptions_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("fd");           // -1: refused
+    QTest::addColumn<QString>("refusal");  // a part of the reason
+    QTest::newRow("as panelsim starts it")
+        << QStringList{"--feed", "3", "--pictures-from", "/opt/x"} << 3 << QString();
+    QTest::newRow("standard input") << QStringList{"--feed", "0"} << 0 << QString();
+    QTest::newRow("Qt's own words left")
+        << QStringList{"-platform", "offscreen", "--feed", "4"} << 4 << QString();
+    QTest::newRow("letters") << QStringList{"--feed", "abc"} << -1 << "« abc »";
+    QTest::newRow("number then letters") << QStringList{"--feed", "3x"} << -1 << "« 3x »";
+    QTest::newRow("negative") << QStringList{"--feed", "-1"} << -1 << "« -1 »";
+    QTest::newRow("beyond an int") << QStringList{"--feed", "99999999999"} << -1 << "descripteur";
+    QTest::newRow("empty") << QStringList{"--feed", ""} << -1 << "descripteur";
+    QTest::newRow("no value") << QStringList{"--feed"} << -1 << "après « --feed »";
+    QTest::newRow("no feed") << QStringList{"--pictures-from", "/opt/x"} << -1 << "sans son flux";
+}
+
+void TestFace::faceOptions() {
+    QFETCH(QStringList, args);
+    QFETCH(int, fd);
+    QFETCH(QString, refusal);
+    std::vector<std::string> words;
+    for (const QString& a : args) {
+        words.push_back(a.toStdString());
+    }
+    const auto parsed = parseFaceOptions(words);
+    if (fd < 0) {
+        const auto* reason = std::get_if<std::string>(&parsed);
+        QVERIFY(reason);
+        QVERIFY2(QString::fromStdString(*reason).contains(refusal), reason->c_str());
+    } else {
+        const auto* options = std::get_if<FaceOptions>(&parsed);
+        QVERIFY(options);
+        QCOMPARE(options->feedFd, fd);
+    }
+}
+
+void TestFace::endlessFeedLeavesTheTicksDrawing() {
+    // A feed that never runs dry: each tick reads its share, then draws.
+    const UniqueFd zero(::open("/dev/zero", O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    QVERIFY(zero.get() >= 0);
+    Face face;
+    face.face.apply(viewOf("Bonjour"));
+    FaceWindow window(face.face, zero.get());
+    // The same view ticked without a feed: where a second of ticks brings it.
+    Face reference;
+    reference.face.apply(viewOf("Bonjour"));
+    const auto start = shown(reference.face.engine());
+    constexpr int kTicks = 1000 / kPreviewTickMs;
+    reference.tick(kTicks);
+    QVERIFY(shown(reference.face.engine()) != start);
+    for (int i = 0; i < kTicks; ++i) {
+        window.tick();
+    }
+    QCOMPARE(face.face.engine().colcount(), reference.face.engine().colcount());
+    QVERIFY(shown(face.face.engine()) == shown(reference.face.engine()));
+}
+
+namespace {
+
+// The memory a process holds now, in KiB; -1 when it is gone.
+qint64 residentKiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+void TestFace::faceProgramOnAnEndlessFeed() {
+    QProcess face;
+    face.setStandardInputFile(QStringLiteral("/dev/zero"));
+    face.start(QDir(builtBinDir()).filePath("panelsim-face"), {"--feed", "0"});
+    QVERIFY(face.waitForStarted(5000));
+    // Past its start-up, then a second of reading zeros: it keeps running, and
+    // its memory does not follow what it has read (hundreds of MB a second if
+    // it kept it all).
+    QTest::qWait(2000);
+    const qint64 first = residentKiB(face.processId());
+    QVERIFY(first > 0);
+    QTest::qWait(1000);
+    const qint64 second = residentKiB(face.processId());
+    QCOMPARE(face.state(), QProcess::Running);
+    QVERIFY2(second - first < 64 * 1024,
+             qPrintable(QStringLiteral("%1 KiB, then %2 KiB").arg(first).arg(second)));
+    face.kill();
+    face.waitForFinished(5000);
+}
+
+void TestFace::faceProgramRefusesABadFeed_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("not a number")
+        << QStringList{"--feed", "abc"}
+        << QByteArray("panelsim-face: --feed attend un numéro de descripteur : « abc »\n");
+    QTest::newRow("no feed") << QStringList{}
+                             << QByteArray(
+                                    "panelsim-face: lancé sans son flux ; lancez "
+                                    "panelsim --show\n");
+    QTest::newRow("not open") << QStringList{"--feed", "987"}
+                              << QByteArray(
+                                     "panelsim-face: --feed 987 : descripteur de fichier "
+                                     "incorrect\n");
+}
+
+void TestFace::faceProgramRefusesABadFeed() {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, line);
+    QProcess face;
+    // Standard input open and readable: "abc" must not fall back to it.
+    face.setStandardInputFile(QStringLiteral("/dev/zero"));
+    face.start(QDir(builtBinDir()).filePath("panelsim-face"), args);
+    QVERIFY(face.waitForFinished(10000));
+    QCOMPARE(face.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(face.exitCode(), 2);
+    QCOMPARE(face.readAllStandardError(), line);
 }
 
 QTEST_MAIN(TestFace)
