@@ -1,5 +1,7 @@
 #include "StateFile.h"
 
+#include "ErrnoText.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -75,27 +77,28 @@ bool syncFolder(const std::string& folder) {
 
 LoadedState loadState(const std::string& path) {
     LoadedState loaded;
-    const std::string name = "state file " + path;
+    const std::string name = "fichier d'état " + path;
     // Non-blocking, so that a FIFO cannot hang the start; refused just below.
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0) {
         if (errno == ENOENT) {
             loaded.state = newPanelState();
-            loaded.note = "no " + name + " yet: starting a new panel";
+            loaded.note = "pas encore de " + name + " : nouveau panneau";
         } else {
-            loaded.note = "cannot read the " + name + ": " + std::strerror(errno) +
-                          "; not starting, so as not to replace it";
+            loaded.note = "lecture impossible du " + name + " : " + errnoText(errno) +
+                          " ; panelsim ne démarre pas, pour ne pas le remplacer";
         }
         return loaded;
     }
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        loaded.note = name + " is not a regular file; not starting";
+        loaded.note = name + " : ce n'est pas un fichier ordinaire ; panelsim ne démarre pas";
         return loaded;
     }
     const auto data = readUpTo(fd.get(), kMaxStateFile);
     if (!data) {
-        loaded.note = "cannot read the " + name + ": " + std::strerror(errno) + "; not starting";
+        loaded.note = "lecture impossible du " + name + " : " + errnoText(errno) +
+                      " ; panelsim ne démarre pas";
         return loaded;
     }
     if (data->size() <= kMaxStateFile) {
@@ -107,12 +110,12 @@ LoadedState loadState(const std::string& path) {
     const std::string aside = path + ".bad";
     // Never over an earlier damaged file: that one is kept too.
     if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) != 0) {
-        loaded.note = name + " is damaged and cannot be moved aside to " + aside + ": " +
-                      std::strerror(errno) + "; not starting";
+        loaded.note = name + " abîmé, impossible à mettre de côté en " + aside + " : " +
+                      errnoText(errno) + " ; panelsim ne démarre pas";
         return loaded;
     }
     loaded.state = newPanelState();
-    loaded.note = name + " is damaged: moved aside to " + aside + ", starting a new panel";
+    loaded.note = name + " abîmé : mis de côté en " + aside + ", nouveau panneau";
     return loaded;
 }
 

@@ -331,7 +331,7 @@ void EndToEndTest::stateSurvivesRestart() {
         PanelSimProcess sim(PanelSimProcess::notStarted, dir->path());
         QVERIFY(sim.start({"--state", state}));
         QVERIFY2(sim.stop() == 0, qPrintable(sim.output()));
-        QVERIFY(sim.output().contains("new panel"));
+        QVERIFY(sim.output().contains("nouveau panneau"));
         QVERIFY(sim.start({"--state", state}));
         Pipes pipes(lib);
         QVERIFY(sendText(pipes, "kept \xE9"));
@@ -368,7 +368,7 @@ void EndToEndTest::damagedStateStartsNewPanel() {
         QVERIFY(sendText(pipes, "new"));
     }
     QCOMPARE(sim.stop(), 0);
-    QVERIFY(sim.output().contains("damaged"));
+    QVERIFY(sim.output().contains("abîmé"));
     QCOMPARE(readFile(state + ".bad"), damaged);
 }
 
@@ -414,7 +414,8 @@ void EndToEndTest::stateFileThatCannotBeReadIsKept() {
     QCOMPARE(sim.stop(), 1);
     const QStringList said = sim.output().trimmed().split('\n');
     QCOMPARE(said.size(), 1);
-    QVERIFY2(said[0].contains("cannot read the state file") && said[0].contains("not starting"),
+    QVERIFY2(said[0].contains("lecture impossible du fichier d'état") &&
+                 said[0].contains("panelsim ne démarre pas"),
              qPrintable(said[0]));
     QCOMPARE(QFileInfo(state).size(), qint64(17));
     QVERIFY(!QFileInfo::exists(state + ".bad"));
@@ -439,7 +440,7 @@ void EndToEndTest::stateThatIsNotAFileIsRefused() {
     // Refused at once rather than hanging on a FIFO nobody writes.
     QVERIFY(!sim.start({"--state", state}));
     QCOMPARE(sim.stop(), 1);
-    QVERIFY2(sim.output().contains("not a regular file"), qPrintable(sim.output()));
+    QVERIFY2(sim.output().contains("ce n'est pas un fichier ordinaire"), qPrintable(sim.output()));
     struct stat st {};
     QCOMPARE(::lstat(path.constData(), &st), 0);
     QVERIFY(kind == "fifo" ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode));

@@ -39,22 +39,22 @@ private slots:
         QTest::addColumn<QString>("note");      // part of the one line said
         const QByteArray good = QByteArray::fromStdString(exportState(someState()));
         QTest::newRow("no file yet") << "none" << QByteArray() << "new"
-                                     << "no state file";
+                                     << "pas encore de fichier d'état";
         QTest::newRow("a good file") << "file" << good << "read"
                                      << "";
         QTest::newRow("cut short") << "file" << good.left(good.size() - 5) << "aside"
-                                   << "moved aside to";
+                                   << "mis de côté en";
         QTest::newRow("empty") << "file" << QByteArray() << "aside"
-                               << "damaged";
+                               << "abîmé";
         QTest::newRow("far too big") << "file" << good + QByteArray(5000, '\n') << "aside"
-                                     << "damaged";
+                                     << "abîmé";
         QTest::newRow("damaged, an earlier .bad there")
             << "file+bad" << QByteArray("panelsim-state 1\n") << "refused"
-            << "cannot be moved aside";
+            << "impossible à mettre de côté";
         QTest::newRow("FIFO") << "fifo" << QByteArray() << "refused"
-                              << "not a regular file";
+                              << "ce n'est pas un fichier ordinaire";
         QTest::newRow("folder") << "folder" << QByteArray() << "refused"
-                                << "not a regular file";
+                                << "ce n'est pas un fichier ordinaire";
     }
 
     void whatIsFoundAtStart() {
