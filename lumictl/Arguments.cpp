@@ -22,7 +22,7 @@ const QHash<QString, Command> kCommands = {
 struct Seen {
     bool help = false, version = false, json = false, replace = false, sync = false;
     bool verify = false, quiet = false, bell = false, translit = false, full = false;
-    std::optional<QString> virtualSocket, instance, file, set, ifDrift, at, seconds, png;
+    std::optional<QString> virtualSocket, instance, file, set, ifDrift, at, seconds, png, gif;
     std::optional<QString> passFor;
     QStringList positionals;
 };
@@ -55,6 +55,7 @@ std::optional<UsageError> collect(const QStringList& args, Seen& seen) {
                                          : name == QStringLiteral("--seconds")  ? &seen.seconds
                                          : name == QStringLiteral("--png")      ? &seen.png
                                          : name == QStringLiteral("--for")      ? &seen.passFor
+                                         : name == QStringLiteral("--gif")      ? &seen.gif
                                                                                 : nullptr;
         if (valued != nullptr) {
             if (!inlineValue && i + 1 >= args.size()) {
@@ -206,6 +207,7 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
           onlyFor(seen.seconds.has_value(), "--seconds", preview, quoted("preview")),
           onlyFor(seen.bell, "--bell", preview, quoted("preview")),
           onlyFor(seen.png.has_value(), "--png", preview, quoted("preview")),
+          onlyFor(seen.gif.has_value(), "--gif", preview, quoted("preview")),
           onlyFor(seen.json, "--json", reading,
                   QStringLiteral("status, send, read et clock (lecture)"))}) {
         if (error) {
@@ -254,6 +256,12 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
             return UsageError{QStringLiteral("--png s'emploie avec --at PAS")};
         }
         inv.pngFile = *seen.png;
+    }
+    if (seen.gif) {
+        if (seen.at || seen.png) {
+            return UsageError{QStringLiteral("--gif ne va ni avec --at ni avec --png")};
+        }
+        inv.gifFile = *seen.gif;
     }
     if (seen.at && seen.seconds) {
         return UsageError{QStringLiteral("--at et --seconds ne vont pas ensemble")};
@@ -353,6 +361,7 @@ QString usageText() {
                "    --seconds N             pendant N secondes (sinon un tour du message)\n"
                "    --at PAS                seulement l'image après PAS pas de 50 ms\n"
                "    --png FICHIER           avec --at : l'image des LED en PNG\n"
+               "    --gif FICHIER           le défilement des LED en GIF animé\n"
                "    --bell                  #B fait sonner le terminal\n"
                "\n"
                "Options :\n"

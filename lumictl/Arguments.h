@@ -41,6 +41,7 @@ struct Invocation {
     std::optional<int> seconds;      // how long it scrolls; none: once round the message
     bool bell = false;               // #B rings the terminal's bell
     std::optional<QString> pngFile;  // with atTick: the frame as a picture
+    std::optional<QString> gifFile;  // the scroll as an animated picture
 
     // clock
     ClockAction clockAction = ClockAction::Show;

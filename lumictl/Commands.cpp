@@ -12,6 +12,7 @@
 
 #include "Cp1252.h"
 #include "DataFiles.h"
+#include "LedAnimation.h"
 #include "LedGeometry.h"
 #include "LedPicture.h"
 #include "Output.h"
@@ -50,6 +51,11 @@ private:
     int updated(const ClockUpdate& update, bool sayDrift = false);
     int preview();
     bool writePng(const PreviewEngine& engine);
+    bool writeGif(PreviewEngine& engine, qint64 ticks);
+    // lumiboard's two LED pictures, unlit then lit; a failure said.
+    std::optional<std::array<RgbPicture, 2>> ledPictures();
+    // The picture's bytes to the file, whole or not at all; a failure said.
+    bool writeWhole(const QString& path, const QByteArray& bytes);
     void show(const QByteArray& bytes) {
         if (output_.live) {
             output_.live(bytes);
@@ -367,6 +373,9 @@ int Run::preview() {
     constexpr qint64 kMostTicks = 24 * 3600 * 1000 / kPreviewTickMs;
     const qint64 ticks = inv_.seconds ? qint64{*inv_.seconds} * 1000 / kPreviewTickMs
                                       : ticksOnceRound(bytes, clock_, kMostTicks);
+    if (inv_.gifFile) {
+        return writeGif(engine, ticks) ? kExitDone : kExitFailed;
+    }
     const auto start = std::chrono::steady_clock::now();
     for (qint64 tick = 0; tick <= ticks; ++tick) {
         QByteArray frame;
@@ -389,8 +398,7 @@ int Run::preview() {
     return kExitDone;
 }
 
-// The frame as a picture of the LEDs, made of lumiboard's own LED pictures.
-bool Run::writePng(const PreviewEngine& engine) {
+std::optional<std::array<RgbPicture, 2>> Run::ledPictures() {
     std::array<RgbPicture, 2> leds;
     const std::array<const char*, 2> names = {kUnlitLedFile, kLitLedFile};
     for (std::size_t i = 0; i < leds.size(); ++i) {
@@ -401,17 +409,43 @@ bool Run::writePng(const PreviewEngine& engine) {
             file.open(QIODevice::ReadOnly) ? readBmp(file.readAll()) : std::nullopt;
         if (!picture) {
             complain(unreadablePictureMessage(path));
-            return false;
+            return std::nullopt;
         }
         leds[i] = *picture;
     }
-    const wholefile::Outcome written =
-        wholefile::writeWhole(*inv_.pngFile, encodePng(ledFrame(engine, leds[0], leds[1])));
+    return leds;
+}
+
+bool Run::writeWhole(const QString& path, const QByteArray& bytes) {
+    const wholefile::Outcome written = wholefile::writeWhole(path, bytes);
     if (!written.ok()) {
-        complain(unwritableFileMessage(*inv_.pngFile, wholefile::failureReason(written)));
+        complain(unwritableFileMessage(path, wholefile::failureReason(written)));
         return false;
     }
     return true;
+}
+
+// The frame as a picture of the LEDs, made of lumiboard's own LED pictures.
+bool Run::writePng(const PreviewEngine& engine) {
+    const auto leds = ledPictures();
+    return leds && writeWhole(*inv_.pngFile, encodePng(ledFrame(engine, (*leds)[0], (*leds)[1])));
+}
+
+// The scroll over ticks ticks as an animated picture of the same LEDs.
+bool Run::writeGif(PreviewEngine& engine, qint64 ticks) {
+    const auto leds = ledPictures();
+    if (!leds) {
+        return false;
+    }
+    const LedAnimation animation = encodeLedGif(engine, ticks, (*leds)[0], (*leds)[1]);
+    if (!animation.ok()) {
+        complain(gifFailedMessage(animation.giflibError));
+        return false;
+    }
+    if (animation.approximated) {
+        complain(gifApproximatedMessage());
+    }
+    return writeWhole(*inv_.gifFile, animation.gif);
 }
 
 int Run::operator()() {

@@ -312,3 +312,13 @@ QString notRestoredMessage() {
 QString restoreFailedMessage(const QString& earlier) {
     return QStringLiteral("le texte d'avant n'a pas pu être remis ; il faudrait : %1").arg(earlier);
 }
+
+QString gifFailedMessage(int giflibError) {
+    return QStringLiteral("l'animation GIF n'a pas pu être faite (erreur %1 de giflib)")
+        .arg(giflibError);
+}
+
+QString gifApproximatedMessage() {
+    return QStringLiteral(
+        "les images des LED ont plus de 255 couleurs : le GIF en montre des couleurs approchées");
+}

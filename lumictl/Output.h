@@ -76,6 +76,10 @@ QString clockWrittenMessage();
 QString unreadableInputMessage(const QString& source, const QString& reason);
 QString unreadablePictureMessage(const QString& path);
 QString unwritableFileMessage(const QString& path, const QString& reason);
+// giflib could not make the animation (it fails only short of memory).
+QString gifFailedMessage(int giflibError);
+// The LED pictures had more colours than a GIF palette holds.
+QString gifApproximatedMessage();
 
 // Why a character of the text cannot go to the panel.
 QString refusalMessage(const RefusedCharacter& refused);

@@ -3,7 +3,7 @@
 # Sourced by run.sh and test.sh; uses sudo when not root.
 lumi_ensure_deps() {
     local pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
-        libusb-1.0-0-dev libbenchmark-dev umockdev libumockdev-dev fonts-dejavu-core fonts-dejavu-extra
+        libusb-1.0-0-dev libgif-dev libbenchmark-dev umockdev libumockdev-dev fonts-dejavu-core fonts-dejavu-extra
         fonts-liberation python3 clang-format git dpkg-dev appstream xvfb xdotool imagemagick
         debhelper lintian qt6-translations-l10n
         libicu-dev

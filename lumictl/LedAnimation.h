@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QByteArray>
+
+#include "LedPicture.h"
+#include "PreviewEngine.h"
+
+// The scroll as an animated GIF that loops for ever: one frame a tick of the
+// preview, shown for that tick's 50 ms.
+struct LedAnimation {
+    QByteArray gif;             // the file's bytes; empty when giflib failed
+    int giflibError = 0;        // giflib's error code when it failed
+    bool approximated = false;  // the LED pictures had too many colours for one palette
+    int frames = 0;             // frames written, a run of identical ticks being one
+    bool ok() const { return !gif.isEmpty(); }
+};
+
+// The frames the engine shows over its next ticks, made of the LED pictures
+// as ledFrame lays them out, from the frame it shows now; the engine is left
+// at the last frame.
+// The palette is the pictures' own colours when they have at most 255 (one
+// index stays for transparency), else giflib's quantiser picks 255.
+LedAnimation encodeLedGif(PreviewEngine& engine, std::int64_t ticks, const RgbPicture& unlit,
+                          const RgbPicture& lit);
