@@ -439,7 +439,8 @@ bool Run::writeGif(PreviewEngine& engine, qint64 ticks) {
     }
     const LedAnimation animation = encodeLedGif(engine, ticks, (*leds)[0], (*leds)[1]);
     if (!animation.ok()) {
-        complain(gifFailedMessage(animation.giflibError));
+        complain(animation.tooLarge ? gifTooLargeMessage(kMostGifBytes)
+                                    : gifFailedMessage(animation.giflibError));
         return false;
     }
     if (animation.approximated) {

@@ -92,16 +92,28 @@ IndexedLeds indexLeds(const RgbPicture& unlit, const RgbPicture& lit) {
     return out;
 }
 
+// Where giflib's bytes go, up to a bound; past it giflib is told the write failed.
+struct Sink {
+    QByteArray bytes;
+    qsizetype most = 0;
+    bool full = false;
+};
+
 int appendBytes(GifFileType* gif, const GifByteType* data, int size) {
-    static_cast<QByteArray*>(gif->UserData)->append(reinterpret_cast<const char*>(data), size);
+    auto* sink = static_cast<Sink*>(gif->UserData);
+    if (sink->bytes.size() + size > sink->most) {
+        sink->full = true;
+        return 0;
+    }
+    sink->bytes.append(reinterpret_cast<const char*>(data), size);
     return size;
 }
 
 // One GIF being written into bytes; giflib's first error ends it.
 class GifWriter {
 public:
-    GifWriter(const IndexedLeds& leds, QByteArray& bytes) : leds_(leds) {
-        gif_ = EGifOpen(&bytes, appendBytes, &error_);
+    GifWriter(const IndexedLeds& leds, Sink& sink) : leds_(leds) {
+        gif_ = EGifOpen(&sink, appendBytes, &error_);
         transparent_ = static_cast<GifPixelType>(leds.palette.size());
         if (gif_ == nullptr) {
             return;
@@ -200,6 +212,7 @@ public:
         }
         return ok_;
     }
+    bool failed() const { return !ok_; }
     int error() const { return error_; }
     int frames() const { return frames_; }
 
@@ -217,7 +230,7 @@ private:
 }  // namespace
 
 LedAnimation encodeLedGif(PreviewEngine& engine, std::int64_t ticks, const RgbPicture& unlit,
-                          const RgbPicture& lit) {
+                          const RgbPicture& lit, qsizetype mostBytes) {
     LedAnimation out;
     const IndexedLeds leds = indexLeds(unlit, lit);
     if (leds.palette.empty()) {  // the quantiser fails only short of memory
@@ -225,13 +238,13 @@ LedAnimation encodeLedGif(PreviewEngine& engine, std::int64_t ticks, const RgbPi
         return out;
     }
     out.approximated = leds.approximated;
-    QByteArray bytes;
-    GifWriter writer(leds, bytes);
+    Sink sink{QByteArray(), mostBytes};
+    GifWriter writer(leds, sink);
     // Identical ticks in a row (the blank columns of a code) make one frame
     // shown for all of them.
     Columns pending = shownColumns(engine);
     int delay = 0;
-    for (std::int64_t tick = 0; tick < ticks; ++tick) {
+    for (std::int64_t tick = 0; tick < ticks && !writer.failed(); ++tick) {
         if (tick > 0) {
             engine.tick();
         }
@@ -246,11 +259,13 @@ LedAnimation encodeLedGif(PreviewEngine& engine, std::int64_t ticks, const RgbPi
     if (delay > 0) {
         writer.put(pending, delay);
     }
-    if (!writer.close()) {
-        out.giflibError = writer.error();
+    // giflib does not check the trailer's write: the sink knows.
+    if (!writer.close() || sink.full) {
+        out.giflibError = sink.full ? E_GIF_ERR_WRITE_FAILED : writer.error();
+        out.tooLarge = sink.full;
         return out;
     }
     out.frames = writer.frames();
-    out.gif = bytes;
+    out.gif = sink.bytes;
     return out;
 }

@@ -318,6 +318,11 @@ QString gifFailedMessage(int giflibError) {
         .arg(giflibError);
 }
 
+QString gifTooLargeMessage(qsizetype mostBytes) {
+    return QStringLiteral("l'animation GIF dépasserait %1 Mio : donnez moins de --seconds")
+        .arg(mostBytes >> 20);
+}
+
 QString gifApproximatedMessage() {
     return QStringLiteral(
         "les images des LED ont plus de 255 couleurs : le GIF en montre des couleurs approchées");

@@ -78,6 +78,8 @@ QString unreadablePictureMessage(const QString& path);
 QString unwritableFileMessage(const QString& path, const QString& reason);
 // giflib could not make the animation (it fails only short of memory).
 QString gifFailedMessage(int giflibError);
+// The animation would pass the bound on its size.
+QString gifTooLargeMessage(qsizetype mostBytes);
 // The LED pictures had more colours than a GIF palette holds.
 QString gifApproximatedMessage();
 

@@ -259,6 +259,25 @@ private slots:
         QCOMPARE(tick, ticks);
     }
 
+    // Past the bound on its size the animation stops, and says why.
+    void tooLargeIsSaid() {
+        FixedClock clock;
+        SilentBeeper silent;
+        PreviewEngine engine(clock, silent);
+        engine.reset();
+        engine.setText("Bonjour !");
+        const LedAnimation whole =
+            encodeLedGif(engine, 200, assetPicture("led_gris.bmp"), assetPicture("led_bleu.bmp"));
+        QVERIFY(whole.ok() && !whole.tooLarge);
+        engine.reset();
+        engine.setText("Bonjour !");
+        const LedAnimation cut = encodeLedGif(engine, 200, assetPicture("led_gris.bmp"),
+                                              assetPicture("led_bleu.bmp"), whole.gif.size() - 1);
+        QVERIFY(!cut.ok());
+        QVERIFY(cut.tooLarge);
+        QCOMPARE(cut.giflibError, E_GIF_ERR_WRITE_FAILED);
+    }
+
     void arguments_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("gif");  // empty: a usage error
