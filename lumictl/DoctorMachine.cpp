@@ -189,8 +189,11 @@ TimerState syncTimerState() {
         return TimerState::NotInstalled;
     }
     if (state.isEmpty()) {
-        // No answer on stdout: systemctl could not reach the user's manager.
-        return TimerState::NoUserBus;
+        // Older systemd says an unknown unit on stderr only.
+        const QByteArray said = systemctl.readAllStandardError();
+        return said.contains("No such file") || said.contains("not found")
+                   ? TimerState::NotInstalled
+                   : TimerState::NoUserBus;
     }
     return TimerState::Disabled;
 }

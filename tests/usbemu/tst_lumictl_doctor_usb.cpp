@@ -39,8 +39,13 @@ struct Doctor {
     }
 };
 
-Doctor runDoctor(const QStringList& options = {}, bool asNobody = false) {
+Doctor runDoctor(const QStringList& options = {}, bool asNobody = false, const QString& path = {}) {
     QProcess p;
+    if (!path.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PATH", path);
+        p.setProcessEnvironment(env);
+    }
     if (asNobody) {
         p.setChildProcessModifier([] {
             if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
@@ -168,6 +173,43 @@ private slots:
         QCOMPARE(d.code, 1);
         QCOMPARE(d.status("device"), "failed");
         QVERIFY(d.missing().contains("device"));
+    }
+
+    // What systemctl answers, as lumictl reads it: a stand-in systemctl first
+    // on the PATH says it.
+    void syncTimerFromSystemctl_data() {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("enabled") << QByteArray("echo enabled") << "enabled";
+        QTest::newRow("disabled") << QByteArray("echo disabled; exit 1") << "disabled";
+        QTest::newRow("not found") << QByteArray("echo not-found; exit 1") << "not_installed";
+        QTest::newRow("old systemd, not found")
+            << QByteArray(
+                   "echo 'Failed to get unit file state for lumictl-sync.timer: No such "
+                   "file or directory' >&2; exit 1")
+            << "not_installed";
+        QTest::newRow("no user bus")
+            << QByteArray("echo 'Failed to connect to bus: No medium found' >&2; exit 1")
+            << "no_user_bus";
+        QTest::newRow("no systemctl") << QByteArray() << "no_systemctl";
+    }
+    void syncTimerFromSystemctl() {
+        QFETCH(QByteArray, script);
+        QFETCH(QString, state);
+        QTemporaryDir bin;
+        if (!script.isEmpty()) {
+            QFile stand(bin.filePath("systemctl"));
+            QVERIFY(stand.open(QIODevice::WriteOnly));
+            stand.write(
+                "#!/bin/sh\n[ \"$*\" = '--user is-enabled lumictl-sync.timer' ] || exit 9\n" +
+                script + '\n');
+            stand.close();
+            stand.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        }
+        const Doctor d = runDoctor({}, false, bin.path());
+        QCOMPARE(d.checks["sync_timer"]["state"].toString(), state);
+        // Advice only: the panel is usable whatever the timer.
+        QCOMPARE(d.code, 0);
     }
 
     void virtualPanel() {
