@@ -163,8 +163,8 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
         return inv;
     }
     if (seen.positionals.isEmpty()) {
-        return UsageError{
-            QStringLiteral("commande manquante (status, send, read, clock, alarm ou preview)")};
+        return UsageError{QStringLiteral(
+            "commande manquante (status, send, read, clock, alarm, preview ou doctor)")};
     }
     const QString name = seen.positionals.takeFirst();
     const auto command = kCommands.constFind(name);
