@@ -27,6 +27,16 @@ QString deviceId(quint16 vendor, quint16 product) {
     return hex4(vendor) + u':' + hex4(product);
 }
 
+// A path as one word of a shell command, so a fix can be pasted as it is.
+QString shellWord(const QString& word) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_@%+=:,./-]+$"));
+    if (plain.match(word).hasMatch()) {
+        return word;
+    }
+    QString quoted = word;
+    return u'\'' + quoted.replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+}
+
 DoctorCheck passed(DoctorStep step, const QString& text, QJsonObject details = {}) {
     return {step, Mark::Passed, text, {}, false, std::move(details)};
 }
@@ -108,7 +118,7 @@ private:
     QString lumictl(const QString& arguments) const {
         QString command = QStringLiteral("lumictl");
         if (m_.virtualFromOption) {
-            command += QStringLiteral(" --virtual ") + m_.virtualSocket;
+            command += QStringLiteral(" --virtual ") + shellWord(m_.virtualSocket);
         }
         if (m_.instance != 0) {
             command += QStringLiteral(" --instance %1").arg(m_.instance);
@@ -120,7 +130,7 @@ private:
         return QStringLiteral(
                    "sudo install -m 644 %1 /etc/udev/rules.d/ && %2, puis "
                    "débranchez et rebranchez le panneau")
-            .arg(m_.ruleSource, QLatin1String(kUdevReload));
+            .arg(shellWord(m_.ruleSource), QLatin1String(kUdevReload));
     }
 
     DoctorCheck checkLibrary() {
@@ -311,7 +321,7 @@ private:
                           QStringLiteral("panneau virtuel : panelsim écoute sur %1").arg(socket),
                           details);
         }
-        const QString start = QStringLiteral("panelsim --socket %1 &").arg(socket);
+        const QString start = QStringLiteral("panelsim --socket %1 &").arg(shellWord(socket));
         if (error == ENOENT || error == ECONNREFUSED) {
             return failed(
                 DoctorStep::VirtualPanel,

@@ -165,6 +165,10 @@ private slots:
             << m << "✓✗✗–✓✗–✓" << QStringList{"virtual_panel"}
             << QStringList{"panelsim n'est pas lancé sur /tmp/p.sock",
                            "correction : panelsim --socket /tmp/p.sock &"};
+        m.socket = "/tmp/l'autre panneau.sock";
+        QTest::newRow("virtual panel not running, path quoted for the shell")
+            << m << "✓✗✗–✓✗–✓" << QStringList{"virtual_panel"}
+            << QStringList{"correction : panelsim --socket '/tmp/l'\\''autre panneau.sock' &"};
         m.socketError = EACCES;
         QTest::newRow("virtual panel of another user")
             << m << "✓✗✗–✓✗–✓" << QStringList{"virtual_panel"} << QStringList{"n'est pas à vous"};
