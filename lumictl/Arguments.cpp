@@ -16,6 +16,7 @@ const QHash<QString, Command> kCommands = {
     {QStringLiteral("status"), Command::Status}, {QStringLiteral("send"), Command::Send},
     {QStringLiteral("read"), Command::Read},     {QStringLiteral("clock"), Command::Clock},
     {QStringLiteral("alarm"), Command::Alarm},   {QStringLiteral("preview"), Command::Preview},
+    {QStringLiteral("doctor"), Command::Doctor},
 };
 
 // Options seen anywhere on the line, checked against the command afterwards.
@@ -163,8 +164,8 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
         return inv;
     }
     if (seen.positionals.isEmpty()) {
-        return UsageError{
-            QStringLiteral("commande manquante (status, send, read, clock, alarm ou preview)")};
+        return UsageError{QStringLiteral(
+            "commande manquante (status, send, read, clock, alarm, preview ou doctor)")};
     }
     const QString name = seen.positionals.takeFirst();
     const auto command = kCommands.constFind(name);
@@ -190,7 +191,8 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
     const bool preview = inv.command == Command::Preview;
     const bool clock = inv.command == Command::Clock;
     const bool reading = inv.command == Command::Status || inv.command == Command::Read ||
-                         (clock && !seen.sync && !seen.set) || send;
+                         (clock && !seen.sync && !seen.set) || send ||
+                         inv.command == Command::Doctor;
     for (auto error :
          {onlyFor(seen.replace, "--replace", send || preview, QStringLiteral("send et preview")),
           onlyFor(seen.file.has_value(), "--file", send || preview,
@@ -209,7 +211,7 @@ std::variant<Invocation, UsageError> parseArguments(const QStringList& args) {
           onlyFor(seen.png.has_value(), "--png", preview, quoted("preview")),
           onlyFor(seen.gif.has_value(), "--gif", preview, quoted("preview")),
           onlyFor(seen.json, "--json", reading,
-                  QStringLiteral("status, send, read et clock (lecture)"))}) {
+                  QStringLiteral("status, send, read, clock (lecture) et doctor"))}) {
         if (error) {
             return *error;
         }
@@ -356,6 +358,8 @@ QString usageText() {
                "  clock --set 'AAAA-MM-JJ HH:MM:SS'\n"
                "                            met le panneau à cette date et cette heure\n"
                "  alarm HH:MM | on | off    règle, arme ou désarme le réveil\n"
+               "  doctor                    vérifie pas à pas ce qu'il faut pour joindre le\n"
+               "                            panneau et dit comment corriger (code 0 ou 1)\n"
                "  preview TEXTE... | - | --file FICHIER\n"
                "                            montre le défilement dans le terminal\n"
                "    --seconds N             pendant N secondes (sinon un tour du message)\n"
@@ -365,7 +369,7 @@ QString usageText() {
                "    --bell                  #B fait sonner le terminal\n"
                "\n"
                "Options :\n"
-               "  --json                    sortie JSON (status, send, read, clock)\n"
+               "  --json                    sortie JSON (status, send, read, clock, doctor)\n"
                "  -q, --quiet               rien sur la sortie standard quand tout va bien\n"
                "  --replace                 send : remplace par « ? » les caractères que\n"
                "                            le panneau ne connaît pas et les caractères de\n"

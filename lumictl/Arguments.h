@@ -12,7 +12,7 @@
 #include "AlarmSetting.h"
 
 // What one run of lumictl was asked to do, read from its arguments.
-enum class Command { Help, Version, Status, Send, Read, Clock, Alarm, Preview };
+enum class Command { Help, Version, Status, Send, Read, Clock, Alarm, Preview, Doctor };
 enum class TextSource { Words, Stdin, File };
 enum class ClockAction { Show, Sync, Set };
 enum class AlarmAction { At, On, Off };

@@ -12,6 +12,7 @@
 
 #include "Cp1252.h"
 #include "DataFiles.h"
+#include "DoctorMachine.h"
 #include "LedAnimation.h"
 #include "LedGeometry.h"
 #include "LedPicture.h"
@@ -461,6 +462,8 @@ int Run::operator()() {
             return send();
         case Command::Preview:
             return preview();
+        case Command::Doctor:
+            return runDoctor(inv_, session_, seams_, output_);
         default:
             break;
     }

@@ -13,8 +13,8 @@ namespace {
 
 // One line naming everything the invocation carries, so a table can say it.
 QString describe(const Invocation& inv) {
-    static const char* const commands[] = {"help", "version", "status", "send",
-                                           "read", "clock",   "alarm",  "preview"};
+    static const char* const commands[] = {"help",  "version", "status",  "send",  "read",
+                                           "clock", "alarm",   "preview", "doctor"};
     QString d = QLatin1String(commands[static_cast<int>(inv.command)]);
     if (inv.json)
         d += " json";
