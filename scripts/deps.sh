@@ -7,6 +7,7 @@ lumi_ensure_deps() {
         fonts-liberation python3 clang-format git dpkg-dev appstream xvfb xdotool imagemagick
         debhelper lintian qt6-translations-l10n
         libicu-dev
+        libmosquitto-dev mosquitto mosquitto-clients openssl
         "$@")
     local missing=()
     local p
