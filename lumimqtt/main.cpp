@@ -127,11 +127,15 @@ int main(int argc, char** argv) {
     MqttClient client(settings, clientId, {topics.availability, "offline"});
     int exitCode = kExitDone;
     QObject::connect(&client, &MqttClient::note, &logLine);
-    QObject::connect(&client, &MqttClient::refused, &app, [&](const QString& why) {
-        logLine(why);
-        exitCode = kExitFailed;
-        app.quit();
-    });
+    // Queued: a refusal may come from the first connect, before the loop runs.
+    QObject::connect(
+        &client, &MqttClient::refused, &app,
+        [&](const QString& why) {
+            logLine(why);
+            exitCode = kExitFailed;
+            app.quit();
+        },
+        Qt::QueuedConnection);
 
     if (settings.remove) {
         // The empty retained payloads take the device and our states off the broker.

@@ -62,6 +62,11 @@ public:
                                "log_type error\nlog_type warning\nlog_type notice\n")
                     .arg(port_)
                     .toUtf8());
+        // Started as root, mosquitto would become the user "mosquitto", who
+        // may not read the test's private folder.
+        if (::geteuid() == 0) {
+            f.write("user root\n");
+        }
         f.write(extra_.isEmpty() ? QByteArray("allow_anonymous true\n") : extra_.toUtf8());
         f.close();
         process_.setProcessChannelMode(QProcess::MergedChannels);
