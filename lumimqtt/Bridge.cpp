@@ -61,6 +61,10 @@ Bridge::Bridge(PanelSession& session, const Topics& topics, const QByteArray& di
     connect(&pollTimer_, &QTimer::timeout, this, &Bridge::poll);
     passingTimer_.setSingleShot(true);
     connect(&passingTimer_, &QTimer::timeout, this, &Bridge::endNotify);
+    // Once the commands waiting have run: a burst publishes its states once.
+    statesTimer_.setSingleShot(true);
+    statesTimer_.setInterval(0);
+    connect(&statesTimer_, &QTimer::timeout, this, &Bridge::poll);
 }
 
 QStringList Bridge::subscriptions() const {
@@ -127,7 +131,7 @@ void Bridge::command(CommandKind kind, const QByteArray& payload) {
             return;
         }
         sendText(prepared.text);
-        poll();
+        statesDue();
         return;
     }
     if (!session_.panelPresent().present) {
@@ -150,7 +154,7 @@ void Bridge::command(CommandKind kind, const QByteArray& payload) {
         tellClock(QStringLiteral("réveil à %1:%2").arg(at->hour).arg(twoDigits(at->minute)),
                   session_.changeAlarm(time));
     }
-    poll();
+    statesDue();
 }
 
 bool Bridge::tellPrepared(const QString& what, const PreparedText& prepared) {
@@ -250,7 +254,7 @@ void Bridge::endNotify() {
     } else if (tellVerified(QStringLiteral("fin d'annonce"), end.restored)) {
         note(QStringLiteral("fin d'annonce : texte précédent remis"));
     }
-    poll();
+    statesDue();
 }
 
 void Bridge::tellClock(const QString& what, const ClockUpdate& update) {
@@ -277,8 +281,13 @@ void Bridge::publishPresence(bool present) {
     publish_(topics_.panel, present ? "online" : "offline", true);
 }
 
+void Bridge::statesDue() {
+    statesTimer_.start();
+}
+
 void Bridge::poll() {
     pollTimer_.stop();
+    statesTimer_.stop();
     const bool present = session_.panelPresent().present;
     publishPresence(present);
     if (present && pending_) {
@@ -317,6 +326,7 @@ void Bridge::schedulePoll() {
 
 void Bridge::finish() {
     pollTimer_.stop();
+    statesTimer_.stop();
     if (passing_) {
         passingTimer_.stop();
         endNotify();

@@ -50,6 +50,8 @@ private:
     void tellClock(const QString& what, const ClockUpdate& update);
     void publishPresence(bool present);
     void schedulePoll();
+    // The states published after the commands waiting now have run.
+    void statesDue();
 
     PanelSession& session_;
     const Topics& topics_;
@@ -59,6 +61,7 @@ private:
     Log log_;
     QTimer pollTimer_;
     QTimer passingTimer_;
+    QTimer statesTimer_;
     // The passing message on show and what it covers.
     struct Passing {
         QString text;

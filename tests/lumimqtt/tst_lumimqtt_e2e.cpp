@@ -23,6 +23,20 @@ QString lettersOf(int n) {
     return t;
 }
 
+// The resident memory of a process, from /proc.
+qint64 residentKiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 class TestLumimqttE2e : public QObject {
@@ -302,6 +316,27 @@ private slots:
             topics_.error,
             [&](const QByteArray& p) { return QString::fromUtf8(p).contains(error); }, mark);
         QVERIFY2(published, qPrintable(bridgeLog()));
+    }
+
+    // Bursts of 1,000 text commands: the last one on the panel, and the
+    // bridge's memory as flat after the second burst as after the first.
+    void burstOfCommands() {
+        const auto burst = [this](int round) {
+            for (int i = 0; i < 1000; ++i) {
+                observer_->publish(topics_.messageSet,
+                                   QStringLiteral("Salve %1 n°%2").arg(round).arg(i).toUtf8());
+            }
+            return panelShows(QStringLiteral("Salve %1 n°999").arg(round), 120000);
+        };
+        QVERIFY2(burst(1), qPrintable(bridgeLog().right(2000)));
+        const qint64 afterFirst = residentKiB(bridge_.processId());
+        QVERIFY2(burst(2), qPrintable(bridgeLog().right(2000)));
+        const qint64 afterSecond = residentKiB(bridge_.processId());
+        qInfo("resident memory: %lld KiB after the first burst, %lld KiB after the second",
+              afterFirst, afterSecond);
+        QVERIFY(afterFirst > 0);
+        QVERIFY(afterSecond - afterFirst < 2048);
+        QCOMPARE(bridge_.state(), QProcess::Running);
     }
 
     void sigtermEndsCleanlyPuttingBackANotify() {
