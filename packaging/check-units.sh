@@ -10,7 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for unit in "$src"/packaging/systemd/*; do
     # The units name the installed program; here the built one stands in.
-    sed "s|/usr/bin/lumictl|$build/bin/lumictl|" "$unit" >"$work/$(basename "$unit")"
+    sed -e "s|/usr/bin/lumictl|$build/bin/lumictl|" -e "s|/usr/bin/lumimqtt|$build/bin/lumimqtt|" "$unit" >"$work/$(basename "$unit")"
 done
 out=$(SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no "$work"/*.service "$work"/*.timer 2>&1) || {
     echo "$out"
@@ -22,4 +22,6 @@ if [ -n "$out" ]; then
     exit 1
 fi
 grep -q 'SYSTEMD_USER_WANTS}+="lumictl-sync.service"' "$src/packaging/70-lumiboard-panel.rules"
+# The bridge restarts on failure and is the user's to enable.
+grep -qx "Restart=on-failure" "$src/packaging/systemd/lumimqtt.service"
 echo "units verified"
