@@ -73,8 +73,8 @@ QStringList Bridge::subscriptions() const {
 }
 
 void Bridge::connected() {
-    publish_(topics_.discovery, discovery_, true);
-    publish_(topics_.availability, "online", true);
+    publish_(topics_.discovery, discovery_, true, 1);
+    publish_(topics_.availability, "online", true, 1);
     poll();
 }
 
@@ -83,7 +83,7 @@ void Bridge::received(const QString& topic, const QByteArray& payload) {
     if (match.homeAssistantStatus) {
         if (payload == "online") {
             note(QStringLiteral("Home Assistant redémarré : découverte publiée à nouveau"));
-            publish_(topics_.discovery, discovery_, true);
+            publish_(topics_.discovery, discovery_, true, 1);
             poll();
         }
         return;
@@ -95,7 +95,7 @@ void Bridge::received(const QString& topic, const QByteArray& payload) {
 
 void Bridge::error(const QString& line) {
     log_(QStringLiteral("erreur : ") + line);
-    publish_(topics_.error, line.toUtf8(), false);
+    publish_(topics_.error, line.toUtf8(), false, 1);
 }
 
 void Bridge::note(const QString& line) {
@@ -278,7 +278,7 @@ void Bridge::publishPresence(bool present) {
         note(present ? QStringLiteral("panneau branché") : QStringLiteral("panneau absent"));
     }
     present_ = present;
-    publish_(topics_.panel, present ? "online" : "offline", true);
+    publish_(topics_.panel, present ? "online" : "offline", true, 0);
 }
 
 void Bridge::statesDue() {
@@ -299,17 +299,17 @@ void Bridge::poll() {
     if (present) {
         const WholeText whole = session_.readWholeText();
         if (whole.ok()) {
-            publish_(topics_.message, whole.text.toUtf8(), true);
+            publish_(topics_.message, whole.text.toUtf8(), true, 0);
         }
         const ClockRead clock = session_.readClock();
         if (clock.ok()) {
             if (const auto drift = session_.drift(clock)) {
-                publish_(topics_.drift, QByteArray::number(*drift), true);
+                publish_(topics_.drift, QByteArray::number(*drift), true, 0);
             }
             const PanelAlarm alarm = panelAlarm(clock.record);
-            publish_(topics_.alarm, alarm.armed ? "ON" : "OFF", true);
+            publish_(topics_.alarm, alarm.armed ? "ON" : "OFF", true, 0);
             publish_(topics_.alarmTime,
-                     (twoDigits(alarm.hour) + u':' + twoDigits(alarm.minute)).toUtf8(), true);
+                     (twoDigits(alarm.hour) + u':' + twoDigits(alarm.minute)).toUtf8(), true, 0);
         }
         if (!whole.ok() || !clock.ok()) {
             const LinkFailure failure = whole.ok() ? *clock.failure : *whole.read.failure;

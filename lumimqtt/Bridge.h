@@ -19,8 +19,11 @@
 class Bridge : public QObject {
     Q_OBJECT
 public:
-    using Publish =
-        std::function<void(const QString& topic, const QByteArray& payload, bool retained)>;
+    // qos 0 for the states, which are published again at each poll and
+    // connect: QoS 1 acknowledgements coming back after each one would hold
+    // the next command up behind Nagle's rule on a broker left at its defaults.
+    using Publish = std::function<void(const QString& topic, const QByteArray& payload,
+                                       bool retained, int qos)>;
     using Log = std::function<void(const QString& line)>;
 
     Bridge(PanelSession& session, const Topics& topics, const QByteArray& discovery,

@@ -84,6 +84,9 @@ bool MqttClient::start() {
         return false;
     }
     mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Small packets both ways: without it, an acknowledgement held back by
+    // Nagle's rule costs a command up to the peer's 40 ms delayed ACK.
+    mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_callback_set(mosq_, &MqttClient::onConnect);
     mosquitto_disconnect_callback_set(mosq_, &MqttClient::onDisconnect);
     mosquitto_message_callback_set(mosq_, &MqttClient::onMessage);
@@ -265,13 +268,13 @@ void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* msg)
         Qt::QueuedConnection);
 }
 
-bool MqttClient::publish(const QString& topic, const QByteArray& payload, bool retained) {
+bool MqttClient::publish(const QString& topic, const QByteArray& payload, bool retained, int qos) {
     if (mosq_ == nullptr) {
         return false;
     }
     const int rc =
         mosquitto_publish(mosq_, nullptr, topic.toUtf8().constData(),
-                          static_cast<int>(payload.size()), payload.constData(), 1, retained);
+                          static_cast<int>(payload.size()), payload.constData(), qos, retained);
     if (writeNotifier_) {
         writeNotifier_->setEnabled(mosquitto_want_write(mosq_));
     }

@@ -49,9 +49,9 @@ public:
     bool connected() const { return connected_; }
     const QString& why() const { return why_; }
 
-    // QoS 1. False when the library refused it (not connected: the message
+    // False when the library refused it (not connected: the message
     // waits in its queue until the connection comes back).
-    bool publish(const QString& topic, const QByteArray& payload, bool retained);
+    bool publish(const QString& topic, const QByteArray& payload, bool retained, int qos = 1);
     bool subscribe(const QString& topic);
     // Writes what is queued; for the end, before stop().
     void flush(int milliseconds);

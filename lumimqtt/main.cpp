@@ -172,8 +172,8 @@ int main(int argc, char** argv) {
         const QByteArray discovery = discoveryPayload(topics, id, QStringLiteral(LUMIMQTT_VERSION));
         bridge = std::make_unique<Bridge>(
             session, topics, discovery, settings.pollSeconds,
-            [&client](const QString& topic, const QByteArray& payload, bool retained) {
-                client.publish(topic, payload, retained);
+            [&client](const QString& topic, const QByteArray& payload, bool retained, int qos) {
+                client.publish(topic, payload, retained, qos);
             },
             &logLine);
         QObject::connect(&client, &MqttClient::online, &app, [&] {

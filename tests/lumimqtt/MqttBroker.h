@@ -120,6 +120,7 @@ public:
                           const QString& cafile = {}) {
         mosquitto_lib_init();
         mosq_ = mosquitto_new(nullptr, true, this);
+        mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
         mosquitto_message_callback_set(
             mosq_, [](mosquitto*, void* self, const mosquitto_message* m) {
                 auto* o = static_cast<MqttObserver*>(self);
