@@ -9,6 +9,7 @@
 
 #include "Cp1252.h"
 #include "MqttBroker.h"
+#include "PanelLock.h"
 #include "PanelSimProcess.h"
 #include "StateFile.h"
 #include "Topics.h"
@@ -337,6 +338,30 @@ private slots:
         QVERIFY(afterFirst > 0);
         QVERIFY(afterSecond - afterFirst < 2048);
         QCOMPARE(bridge_.state(), QProcess::Running);
+    }
+
+    // Another program keeps the panel past the bridge's wait: the command
+    // fails with a published error, and the next one goes once it is free.
+    void busyPanelFailsTheCommand() {
+        qputenv("XDG_RUNTIME_DIR", home_.path().toLocal8Bit());
+        PanelLock other(panelLockPath(panelLockFolder(), panel_->socketPath(), 0));
+        QCOMPARE(other.acquire(), PanelLock::Result::Held);
+        const qsizetype mark = observer_->mark();
+        const QString before = stored();
+        QElapsedTimer waited;
+        waited.start();
+        observer_->publish(topics_.messageSet, "Occupé");
+        const auto published = observer_->waitUntil(
+            topics_.error,
+            [](const QByteArray& p) { return QString::fromUtf8(p).contains("occupé"); }, mark,
+            20000);
+        QVERIFY2(published, qPrintable(bridgeLog()));
+        // Retried for a few seconds first.
+        QVERIFY(waited.elapsed() >= 4000);
+        QCOMPARE(stored(), before);
+        other.release();
+        observer_->publish(topics_.messageSet, "Libre");
+        QVERIFY2(panelShows("Libre"), qPrintable(bridgeLog()));
     }
 
     void sigtermEndsCleanlyPuttingBackANotify() {
