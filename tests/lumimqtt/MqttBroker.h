@@ -86,6 +86,11 @@ public:
         }
         return false;
     }
+    // Killed at once, as a crash would end it.
+    void kill() {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
     void stop() {
         if (process_.state() != QProcess::NotRunning) {
             process_.terminate();

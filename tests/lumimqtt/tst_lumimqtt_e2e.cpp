@@ -212,7 +212,7 @@ private slots:
     }
 
     void brokerRestartedThenCommandApplied() {
-        broker_->stop();
+        broker_->kill();
         QVERIFY(broker_->start());
         // A new observer: the old one lost its connection with the broker.
         observer_ = std::make_unique<MqttObserver>(broker_->port());
