@@ -14,8 +14,19 @@
 
 namespace {
 
+// What of a refused payload goes into the log and the error topic: its
+// start, controls shown as "?", so a sender cannot write lines of its own
+// into the journal.
+QString shownPart(const QString& text) {
+    QString out;
+    for (const char32_t c : text.left(40).toUcs4()) {
+        out += isControlCharacter(c) ? QStringLiteral("?") : QString::fromUcs4(&c, 1);
+    }
+    return out;
+}
+
 PayloadRefusal refuse(PayloadRefusal::Why why, const QString& detail = {}) {
-    return PayloadRefusal{why, detail};
+    return PayloadRefusal{why, shownPart(detail)};
 }
 
 // The payload as text, trimmed of the line end a shell's echo adds.
@@ -112,7 +123,7 @@ Command decodeCommand(CommandKind kind, const QByteArray& payload) {
         }
         case CommandKind::Clock:
             if (text.trimmed() != u"PRESS") {
-                return refuse(PayloadRefusal::Why::Button, text.left(40));
+                return refuse(PayloadRefusal::Why::Button, text);
             }
             return SyncCommand{};
         case CommandKind::Alarm: {
@@ -123,13 +134,13 @@ Command decodeCommand(CommandKind kind, const QByteArray& payload) {
             if (word == u"OFF") {
                 return AlarmSwitchCommand{false};
             }
-            return refuse(PayloadRefusal::Why::Switch, text.left(40));
+            return refuse(PayloadRefusal::Why::Switch, text);
         }
         case CommandKind::AlarmTime: {
             static const QRegularExpression form{QLatin1String(kAlarmTimePattern)};
             const QString time = text.trimmed();
             if (!form.match(time).hasMatch()) {
-                return refuse(PayloadRefusal::Why::AlarmTime, time.left(40));
+                return refuse(PayloadRefusal::Why::AlarmTime, time);
             }
             const qsizetype colon = time.indexOf(u':');
             return AlarmTimeCommand{time.left(colon).toInt(), time.mid(colon + 1).toInt()};

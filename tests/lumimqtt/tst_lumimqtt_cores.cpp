@@ -400,6 +400,11 @@ private slots:
             << CommandKind::AlarmTime << QByteArray("٠٧:٣٠") << W::AlarmTime;
         QTest::newRow("switch") << CommandKind::Alarm << QByteArray("maybe") << W::Switch;
         QTest::newRow("button") << CommandKind::Clock << QByteArray("push") << W::Button;
+        // The payload shown in the refusal cannot forge lines in the log.
+        QTest::newRow("switch, lines")
+            << CommandKind::Alarm << QByteArray("\0\n\nfaux: ligne", 14) << W::Switch;
+        QTest::newRow("time, lines")
+            << CommandKind::AlarmTime << QByteArray("7:\r\n30") << W::AlarmTime;
     }
     void decodeRefused() {
         QFETCH(CommandKind, kind);
@@ -408,7 +413,9 @@ private slots:
         const Command c = decodeCommand(kind, payload);
         QVERIFY(std::holds_alternative<PayloadRefusal>(c));
         QCOMPARE(std::get<PayloadRefusal>(c).why, why);
-        QVERIFY(!refusalText(std::get<PayloadRefusal>(c)).contains(u'\n'));
+        for (const QChar ch : refusalText(std::get<PayloadRefusal>(c))) {
+            QVERIFY(ch >= u' ');
+        }
     }
 
     void preparedTexts_data() {
