@@ -185,7 +185,10 @@ private slots:
             MqttObserver observer(broker.port());
             start(bridge, panel, broker.port(), {});
             QVERIFY(observer.waitForAny(topics.discovery));
+            const qsizetype mark = observer.mark();
             stop(bridge);
+            // Its last word: the broker has taken every state published before it.
+            QVERIFY(observer.waitFor(topics.availability, "offline", mark));
         }
         Bridge remover;
         start(remover, panel, broker.port(), {"--remove"});
