@@ -53,7 +53,7 @@ for path in $(grep '^/usr/bin/' <<<"$files"); do
         fail "$path is not stripped"
     fi
 done
-for program in lumiboard glyphsmith panelsim lumictl; do
+for program in lumiboard glyphsmith panelsim lumictl lumimqtt; do
     grep -qx "/usr/bin/$program" <<<"$files" || fail "$program missing"
     # Every program has its manual page, compressed.
     grep -qx "/usr/share/man/man1/$program.1.gz" <<<"$files" || fail "no compressed man page for $program"
@@ -64,7 +64,7 @@ bad=$(grep '^/usr/share/man/.*[^z]$' <<<"$files" || true)
 # panelsim's LED face is no command of its own.
 grep -qx /usr/libexec/lumiboard/panelsim-face <<<"$files" || fail "panelsim-face not in /usr/libexec/lumiboard"
 
-for unit in lumictl-sync.service lumictl-sync.timer; do
+for unit in lumictl-sync.service lumictl-sync.timer lumimqtt.service; do
     grep -qx "/usr/lib/systemd/user/$unit" <<<"$files" || fail "$unit not in /usr/lib/systemd/user"
 done
 grep -qx /usr/lib/udev/rules.d/70-lumiboard-panel.rules <<<"$files" ||

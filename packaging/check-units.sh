@@ -10,7 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for unit in "$src"/packaging/systemd/*; do
     # The units name the installed program; here the built one stands in.
-    sed "s|/usr/bin/lumictl|$build/bin/lumictl|" "$unit" >"$work/$(basename "$unit")"
+    sed -e "s|/usr/bin/lumictl|$build/bin/lumictl|" -e "s|/usr/bin/lumimqtt|$build/bin/lumimqtt|" "$unit" >"$work/$(basename "$unit")"
 done
 out=$(SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no "$work"/*.service "$work"/*.timer 2>&1) || {
     echo "$out"
@@ -32,4 +32,7 @@ if ! review=$(XDG_RUNTIME_DIR=$work/runtime systemd-analyze security --offline=y
     exit 1
 fi
 echo "$review" | tail -n 1
+
+# The bridge restarts on failure and is the user's to enable.
+grep -qx "Restart=on-failure" "$src/packaging/systemd/lumimqtt.service"
 echo "units verified"

@@ -8,6 +8,7 @@ lumi_ensure_deps() {
         debhelper lintian qt6-translations-l10n
         libicu-dev
         libfreetype-dev xfonts-base
+        libmosquitto-dev mosquitto mosquitto-clients openssl
         "$@")
     local missing=()
     local p
