@@ -153,7 +153,7 @@ private slots:
     void defaultPath() {
         QCOMPARE(defaultSettingsPath("/x/conf", "/home/u"),
                  QStringLiteral("/x/conf/lumiboard/lumimqtt.conf"));
-        // A relative XDG_CONFIG_HOME is ignored, as the specification of XDG says.
+        // A relative XDG_CONFIG_HOME is ignored: the XDG base folders must be absolute.
         QCOMPARE(defaultSettingsPath("rel", "/home/u"),
                  QStringLiteral("/home/u/.config/lumiboard/lumimqtt.conf"));
     }
