@@ -2,6 +2,7 @@
 
 #include <QImage>
 
+#include "BmpBuilder.h"
 #include "FakeSeams.h"
 #include "Fonts.h"
 #include "LedPicture.h"
@@ -23,37 +24,6 @@ struct Scrolled {
         }
     }
 };
-
-// A 24-bit BMP of one colour, bottom-up rows padded to four bytes.
-QByteArray bmp(int width, int height, QRgb colour) {
-    const int stride = (width * 3 + 3) / 4 * 4;
-    QByteArray data("BM");
-    const auto le = [&data](quint32 v, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            data.append(char((v >> (8 * i)) & 0xFF));
-        }
-    };
-    le(quint32(54 + stride * height), 4);
-    le(0, 4);
-    le(54, 4);
-    le(40, 4);
-    le(quint32(width), 4);
-    le(quint32(height), 4);
-    le(1, 2);
-    le(24, 2);
-    le(0, 4);
-    le(quint32(stride * height), 4);
-    data.append(QByteArray(16, '\0'));  // resolution and palette counts
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            data.append(char(qBlue(colour)))
-                .append(char(qGreen(colour)))
-                .append(char(qRed(colour)));
-        }
-        data.append(QByteArray(stride - width * 3, '\0'));
-    }
-    return data;
-}
 
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "EmulatedPanel.h"
+#include "OpenTestbed.h"
 #include "PanelFirmware.h"
 #include "PanelLock.h"
 #include "PanelSimProcess.h"
@@ -69,27 +70,6 @@ Doctor runDoctor(const QStringList& options = {}, bool asNobody = false, const Q
         d.checks.insert(o["check"].toString(), o);
     }
     return d;
-}
-
-// The testbed open to all as /sys and /dev are; the node keeps its
-// root-only write, as without a udev rule.
-void openTestbedToAll(const std::string& root, const std::string& node) {
-    namespace fs = std::filesystem;
-    fs::permissions(root, fs::perms::all | fs::perms::sticky_bit);
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (entry.path() == fs::path(root + node)) {
-            continue;
-        }
-        const fs::perms extra =
-            entry.is_directory()
-                ? fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
-                      fs::perms::others_exec
-                : (entry.is_socket() ? fs::perms::group_write | fs::perms::others_write
-                                     : fs::perms::none) |
-                      fs::perms::group_read | fs::perms::others_read;
-        std::error_code ignored;
-        fs::permissions(entry.path(), extra, fs::perm_options::add, ignored);
-    }
 }
 
 }  // namespace

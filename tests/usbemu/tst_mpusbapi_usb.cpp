@@ -21,6 +21,7 @@
 
 #include "EmulatedPanel.h"
 #include "MpusbLibrary.h"
+#include "OpenTestbed.h"
 #include "PanelFirmware.h"
 
 using usbemu::EmulatedPanel;
@@ -43,30 +44,6 @@ constexpr int kUrbType = USBDEVFS_URB_TYPE_BULK;
 
 // The uid and gid of "nobody", for the run as an ordinary user.
 constexpr uid_t kNobody = 65534;
-
-// Every directory of the testbed open to all, as /sys and /dev are; the
-// device node keeps its root-only mode, as without a udev rule.
-void openTestbedToAll(const std::string& root, const std::string& node) {
-    namespace fs = std::filesystem;
-    // The root as /tmp is: umockdev's preload makes its uevent socket there.
-    fs::permissions(root, fs::perms::all | fs::perms::sticky_bit);
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (entry.path() == fs::path(root + node)) {
-            continue;
-        }
-        // Sockets (umockdev's uevent and ioctl channels) need write access
-        // to connect.
-        const fs::perms extra =
-            entry.is_directory()
-                ? fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
-                      fs::perms::others_exec
-                : (entry.is_socket() ? fs::perms::group_write | fs::perms::others_write
-                                     : fs::perms::none) |
-                      fs::perms::group_read | fs::perms::others_read;
-        std::error_code ignored;
-        fs::permissions(entry.path(), extra, fs::perm_options::add, ignored);
-    }
-}
 
 // A fixed instant and a host clock that reads it as local time, so a clock
 // written to the panel reads back unchanged.
