@@ -336,7 +336,11 @@ private slots:
         qInfo("resident memory: %lld KiB after the first burst, %lld KiB after the second",
               afterFirst, afterSecond);
         QVERIFY(afterFirst > 0);
+#ifndef __SANITIZE_ADDRESS__
+        // AddressSanitizer keeps freed memory in quarantine, so the resident
+        // size grows there whatever the bridge does; its leak check stands in.
         QVERIFY(afterSecond - afterFirst < 2048);
+#endif
         QCOMPARE(bridge_.state(), QProcess::Running);
     }
 
