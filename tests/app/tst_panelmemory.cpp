@@ -8,17 +8,10 @@
 #include "FakePanel.h"
 #include "FakeSeams.h"
 #include "PanelSession.h"
+#include "TestTexts.h"
 #include "TextAdmission.h"
 
 namespace {
-
-QString letters(qsizetype n, char16_t first = u'a') {
-    QString out;
-    for (qsizetype i = 0; i < n; ++i) {
-        out += QChar(char16_t(first + i % 26));
-    }
-    return out;
-}
 
 const QString kLong = letters(150);
 const QString kOther = letters(150, u'A');

@@ -8,6 +8,7 @@
 #include "PanelSimProcess.h"
 #include "PreviewEngine.h"
 #include "StateFile.h"
+#include "TestTexts.h"
 
 namespace {
 
@@ -24,15 +25,6 @@ const QString kReadFailed = QStringLiteral("Ré-essayez, ou Débranchez & rebran
 const QString kClockReadFailed =
     QStringLiteral("Erreur lecture usb - Débranchez & rebranchez la carte !");
 const QString kClockWriteFailed = QStringLiteral("Erreur usb - Débranchez & rebranchez la carte !");
-
-// n distinct letters, so a text cut in the wrong place shows.
-QString letters(int n) {
-    QString t;
-    for (int i = 0; i < n; ++i) {
-        t.append(QChar(u'a' + i % 26));
-    }
-    return t;
-}
 
 QJsonObject json(const QString& out) {
     QJsonParseError error;

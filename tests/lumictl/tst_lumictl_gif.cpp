@@ -1,7 +1,6 @@
 // The scroll as an animated GIF: read back with giflib, every tick's picture
 // is the engine's LED frame at that tick.
 #include <gif_lib.h>
-#include <sys/resource.h>
 
 #include <QProcess>
 #include <QRgb>
@@ -307,45 +306,6 @@ private slots:
         const PlayedGif played = play(file.readAll());
         QVERIFY(played.ok);
         QCOMPARE(totalDelay(played), centiseconds);
-    }
-
-    // Not written whole: one line, exit 1, the old file as it was.
-    void unwritableFile_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("file-size limit (a full disk)") << "limit" << systemErrorReason(EFBIG);
-        QTest::newRow("a folder") << "folder" << systemErrorReason(EISDIR);
-    }
-    void unwritableFile() {
-        QFETCH(QString, kind);
-        QFETCH(QString, reason);
-        QTemporaryDir dir;
-        const QString kept = dir.filePath(QStringLiteral("keep.gif"));
-        QFile old(kept);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write(QByteArray(500, 'k'));
-        old.close();
-        QString named = kept;
-        QProcess lumictl;
-        if (kind == "limit") {
-            lumictl.setChildProcessModifier([] {
-                rlimit small{};
-                getrlimit(RLIMIT_FSIZE, &small);
-                small.rlim_cur = 4096;  // the animation is far larger
-                setrlimit(RLIMIT_FSIZE, &small);
-            });
-        } else {
-            named = dir.filePath(QStringLiteral("folder"));
-            QVERIFY(QDir().mkdir(named));
-        }
-        lumictl.start(lumictlPath(), {"preview", "--gif", named, "Bonjour"});
-        QVERIFY(lumictl.waitForFinished(20000));
-        QCOMPARE(lumictl.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(QString::fromUtf8(lumictl.readAllStandardError()),
-                 QStringLiteral("lumictl: écriture impossible de %1 : %2\n").arg(named, reason));
-        QCOMPARE(lumictl.exitCode(), 1);
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), QByteArray(500, 'k'));
     }
 };
 

@@ -9,16 +9,9 @@
 #include "Cp1252.h"
 #include "PanelSimProcess.h"
 #include "StateFile.h"
+#include "TestTexts.h"
 
 namespace {
-
-QString letters(int n) {
-    QString t;
-    for (int i = 0; i < n; ++i) {
-        t.append(QChar(u'a' + i % 26));
-    }
-    return t;
-}
 
 const QString kEarlier = letters(150);
 const QString kPassing = QStringLiteral("Livraison");

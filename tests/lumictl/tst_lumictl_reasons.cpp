@@ -53,14 +53,22 @@ private slots:
     void unwritablePicture_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("file-size limit (a full disk)") << "limit" << systemErrorReason(EFBIG);
-        QTest::newRow("a folder") << "folder" << systemErrorReason(EISDIR);
+        QTest::addColumn<QStringList>("output");  // the picture's options, before its file
+        const QStringList png{"--at", "100", "--png"};
+        const QStringList gif{"--gif"};
+        QTest::newRow("file-size limit (a full disk)")
+            << "limit" << systemErrorReason(EFBIG) << png;
+        QTest::newRow("a folder") << "folder" << systemErrorReason(EISDIR) << png;
         QTest::newRow("a link planted in a shared folder")
-            << "planted" << QStringLiteral("lien symbolique dans un dossier partagé, refusé");
+            << "planted" << QStringLiteral("lien symbolique dans un dossier partagé, refusé")
+            << png;
+        QTest::newRow("GIF: file-size limit") << "limit" << systemErrorReason(EFBIG) << gif;
+        QTest::newRow("GIF: a folder") << "folder" << systemErrorReason(EISDIR) << gif;
     }
     void unwritablePicture() {
         QFETCH(QString, kind);
         QFETCH(QString, reason);
+        QFETCH(QStringList, output);
         QTemporaryDir dir;
         const QString kept = dir.filePath(QStringLiteral("keep.png"));
         QFile old(kept);
@@ -88,9 +96,9 @@ private slots:
             QVERIFY(QFile::link(kept, named));
         }
         lumictl.start(qEnvironmentVariable("LUMI_BIN_DIR") + QStringLiteral("/lumictl"),
-                      {QStringLiteral("preview"), QStringLiteral("--at"), QStringLiteral("100"),
-                       QStringLiteral("--png"), named, QStringLiteral("Bonjour")});
-        QVERIFY(lumictl.waitForFinished(10000));
+                      QStringList{QStringLiteral("preview")} + output +
+                          QStringList{named, QStringLiteral("Bonjour")});
+        QVERIFY(lumictl.waitForFinished(20000));
         QCOMPARE(lumictl.exitStatus(), QProcess::NormalExit);
         QCOMPARE(QString::fromUtf8(lumictl.readAllStandardError()),
                  QStringLiteral("lumictl: écriture impossible de %1 : %2\n").arg(named, reason));

@@ -11,34 +11,10 @@
 #include "MqttBroker.h"
 #include "PanelLock.h"
 #include "PanelSimProcess.h"
+#include "ProcessMemory.h"
 #include "StateFile.h"
+#include "TestTexts.h"
 #include "Topics.h"
-
-namespace {
-
-QString lettersOf(int n) {
-    QString t;
-    for (int i = 0; i < n; ++i) {
-        t.append(QChar(u'a' + i % 26));
-    }
-    return t;
-}
-
-// The resident memory of a process, from /proc.
-qint64 residentKiB(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-        }
-    }
-    return -1;
-}
-
-}  // namespace
 
 class TestLumimqttE2e : public QObject {
     Q_OBJECT
@@ -155,7 +131,7 @@ private slots:
         QVERIFY2(panelShows("Bonjour"), qPrintable(bridgeLog()));
         QVERIFY(observer_->waitFor(topics_.message, "Bonjour", mark));
         // A long text: the whole of it comes back, from the memory of our send.
-        const QString longText = lettersOf(150);
+        const QString longText = letters(150);
         observer_->publish(topics_.messageSet, longText.toUtf8());
         QVERIFY(observer_->waitFor(topics_.message, longText.toUtf8(), mark));
     }
@@ -297,7 +273,7 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("error");
-        QTest::newRow("too long") << lettersOf(230).toUtf8() << lettersOf(199) << "coupé";
+        QTest::newRow("too long") << letters(230).toUtf8() << letters(199) << "coupé";
         QTest::newRow("transliterated") << QByteArray("Łódź") << "Lódz"
                                         << "transcrit";
         QTest::newRow("controls") << QByteArray(

@@ -19,6 +19,7 @@
 #include "FakeSeams.h"
 #include "PanelFace.h"
 #include "PanelServer.h"
+#include "ProcessMemory.h"
 #include "SimHarness.h"
 
 using namespace panelsim;
@@ -505,24 +506,6 @@ void TestFace::endlessFeedLeavesTheTicksDrawing() {
     QCOMPARE(face.face.engine().colcount(), reference.face.engine().colcount());
     QVERIFY(shown(face.face.engine()) == shown(reference.face.engine()));
 }
-
-namespace {
-
-// The memory a process holds now, in KiB; -1 when it is gone.
-qint64 residentKiB(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-        }
-    }
-    return -1;
-}
-
-}  // namespace
 
 void TestFace::faceProgramOnAnEndlessFeed() {
     QProcess face;
